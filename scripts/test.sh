@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what the tests need, builds and runs every test program, then
+# builds and runs them again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh test
+jobs=${JOBS:-2}
+
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/test -j"$jobs"
+ctest --test-dir build/test --output-on-failure -j"$jobs"
+
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVAT_SANITIZE=ON \
+      -DKORVAT_BUILD_BENCH=OFF >/dev/null
+cmake --build build/sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
