@@ -1,0 +1,116 @@
+#include "writers/common/writer_common.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "platform/events.h"
+
+namespace korvat::writer {
+
+int16_t MaxNachkommastellen(int maxSetting) {
+    if (maxSetting <= 0) return 5;
+    return static_cast<int16_t>(maxSetting > 9 ? 9 : maxSetting);
+}
+
+int16_t Nachkommastellen(int setting, int maxSetting) {
+    // A negative count has no meaning for a number format; it is read like the unset 0 so that
+    // a damaged settings record still gives the usual three decimals.
+    int d = setting <= 0 ? 3 : setting;
+    int m = MaxNachkommastellen(maxSetting);
+    return static_cast<int16_t>(d < m ? d : m);
+}
+
+void ZahlFormat(char* out, size_t size, int decimals) {
+    if (decimals < 0) decimals = 0;
+    if (decimals > 12) decimals = 12;
+    Formatiere(out, size, "%%1.%1dlf", decimals);
+}
+
+int32_t ErsteSatznummer(int32_t setting) {
+    if (setting == 0) return 1;
+    if (setting == 999999999) return 0;
+    return setting;
+}
+
+int32_t LetzteSatznummer(int32_t setting) { return setting == 0 ? 999999999 : setting; }
+
+int32_t NaechsteSatznummer(int32_t current, int32_t first, int32_t last) {
+    if (current >= last || current == std::numeric_limits<int32_t>::max()) return first;
+    return current + 1;
+}
+
+int WzUmcodieren(const WZW_PB_STRUCT* magazin, int tool) {
+    if (magazin == nullptr) return tool;
+    int n = magazin->Anzahl;
+    if (n > 60) n = 60;
+    for (int i = 1; i <= n; ++i) {
+        if (magazin->Werkzeug[i] == tool) return i;
+    }
+    return tool;
+}
+
+bool VorschubGeaendert(float feed, float lastWritten) {
+    float ratio = feed / lastWritten;
+    return std::fabs(ratio - 1.0f) > 0.05;
+}
+
+int32_t RundeL(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(std::lround(value));
+}
+
+bool Endlich(std::initializer_list<double> values) {
+    for (double v : values) {
+        if (!std::isfinite(v)) return false;
+    }
+    return true;
+}
+
+bool FormatiereV(char* out, size_t size, const char* format, va_list args) {
+    if (size == 0) return false;
+    int n = std::vsnprintf(out, size, format, args);
+    if (n < 0) {
+        out[0] = '\0';
+        return false;
+    }
+    return static_cast<size_t>(n) < size;
+}
+
+bool Formatiere(char* out, size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    bool ok = FormatiereV(out, size, format, args);
+    va_end(args);
+    return ok;
+}
+
+bool Anhaengen(char* out, size_t size, const char* format, ...) {
+    size_t used = strnlen(out, size);
+    if (used >= size) return false;
+    va_list args;
+    va_start(args, format);
+    bool ok = FormatiereV(out + used, size - used, format, args);
+    va_end(args);
+    return ok;
+}
+
+int SchreiberTastaturabfrage(int16_t* countdown, int32_t* escape1, int32_t* escape2) {
+    if (--*countdown > 0) return 0;
+    platform::Event e;
+    while (platform::TakeEvent(&e)) {
+        if (e.kind == platform::Event::KeyDown && e.key == VK_ESCAPE) {
+            *escape1 = 1;
+            *escape2 = 1;
+        } else if (e.kind == platform::Event::Paint) {
+            platform::DispatchPaint(e.window);
+        }
+    }
+    *countdown = 10;
+    return 0;
+}
+
+}  // namespace korvat::writer

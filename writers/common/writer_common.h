@@ -1,0 +1,76 @@
+// Logic that every NC program writer shares: number formats from the decimals setting, block
+// numbering with its wrap, tool recoding through the host's magazine table, the 5 % feed rule,
+// rounding to machine units, bounded block formatting and the writers' own keyboard poll.
+//
+// Everything here is a plain function on the caller's own fields: a writer keeps its state in
+// its own object (the host copies writer objects whole) and calls these to act on it. Nothing
+// allocates; every text goes into a buffer of a size the caller names.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+
+#include "common/records.h"
+
+namespace korvat::writer {
+
+// Size of a writer's block text, terminator included.
+inline constexpr size_t kSatzLaenge = 128;
+
+// Error codes a writer puts into the channel's error record (psfehler). Both stop the output:
+// what was written before stays in the file, nothing after it is written.
+inline constexpr int kFehlerToolCheck = 2101;      // the host asked for a tool check
+inline constexpr int kFehlerSatzZuLang = 2102;     // a block would not fit its buffer: refused
+inline constexpr int kFehlerZahlUngueltig = 2103;  // a NaN or infinite value reached a writer
+
+// Decimals of the linear axes: the setting, 3 when 0, at most the maximum (see
+// MaxNachkommastellen). A negative setting counts as 0; the result is never above 9.
+int16_t Nachkommastellen(int setting, int maxSetting);
+// Maximum decimals: the setting, 5 when 0 or negative, never above 9.
+int16_t MaxNachkommastellen(int maxSetting);
+// Writes the number format "%1.<d>lf" (fixed point, width 1, d decimals) into out; d is clamped
+// to 0..12. out must hold at least 8 bytes (20 are usual).
+void ZahlFormat(char* out, size_t size, int decimals);
+
+// First block number of the DIN writer: the setting, 0 read as 1, 999999999 read as 0.
+int32_t ErsteSatznummer(int32_t setting);
+// Last block number before the wrap: the setting, 0 read as 999999999.
+int32_t LetzteSatznummer(int32_t setting);
+// The number after `current`: current + 1, or `first` once that passes `last`. Never overflows.
+int32_t NaechsteSatznummer(int32_t current, int32_t first, int32_t last);
+
+// The number written for `tool`: the first magazine place i in 1..n whose Werkzeug[i] equals
+// the tool, else the tool itself. A null table (none set, or its use flag off) returns the tool;
+// a count outside 1..60 is clamped to it.
+int WzUmcodieren(const WZW_PB_STRUCT* magazin, int tool);
+
+// The 5 % rule of feed words: true when |feed / lastWritten - 1| > 0.05, computed in float as
+// the writers keep their feeds. A lastWritten of -1 (reset) or 0 always counts as a change
+// unless feed is 0 as well.
+bool VorschubGeaendert(float feed, float lastWritten);
+
+// A length in machine units: value rounded to the nearest integer, halves away from zero.
+// NaN gives 0; values beyond the 32-bit range are clamped to it.
+int32_t RundeL(double value);
+
+// True when every value is finite (no NaN, no infinity).
+bool Endlich(std::initializer_list<double> values);
+
+// printf into out (size bytes, terminator included). True when the whole text fit; when it did
+// not, out holds the text cut at size - 1 characters and the result is false.
+bool Formatiere(char* out, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+bool FormatiereV(char* out, size_t size, const char* format, va_list args);
+// printf appended behind the text already in out, with the same rule.
+bool Anhaengen(char* out, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// The writers' own keyboard poll, run on every tenth call: counts *countdown down; when it
+// reaches 0 (or was not positive), removes every waiting message of the host's queue, sets
+// *escape1 and *escape2 to 1 on a key-down of Escape, passes paint messages on to their windows,
+// and sets *countdown back to 10. Returns 0.
+int SchreiberTastaturabfrage(int16_t* countdown, int32_t* escape1, int32_t* escape2);
+
+}  // namespace korvat::writer
