@@ -9,7 +9,7 @@
 namespace korvat::platform {
 
 class DialogHandler {
-public:
+  public:
     virtual ~DialogHandler() = default;
     // A message box with MB_* style bits; returns the ID* of the button chosen.
     virtual int MessageBox(HWND owner, const char* text, const char* caption, unsigned style) = 0;
@@ -26,7 +26,7 @@ public:
 // The handler that answers with the default button (MB_DEFBUTTON2/3 honoured), keeps a text
 // input's proposal, and prints every box to stderr.
 class DefaultDialogHandler : public DialogHandler {
-public:
+  public:
     int MessageBox(HWND owner, const char* text, const char* caption, unsigned style) override;
     void InfoBox(HWND owner, const char* title, const char* text) override;
     int TextInput(HWND owner, const char* title, const char* prompt, char* text,

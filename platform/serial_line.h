@@ -55,7 +55,7 @@ struct LineState {
 };
 
 class SerialLine {
-public:
+  public:
     // Opens the device at path for exclusive reading and writing, in raw mode. A character
     // device that is not a terminal (a printer port) is opened without termios.
     bool Open(const char* path);
@@ -85,7 +85,7 @@ public:
 
     int Descriptor() const { return handle_ - 1; }
 
-private:
+  private:
     int32_t handle_;  // descriptor + 1; 0 = closed
     int32_t isTerminal_;
     Timeouts timeouts_;
