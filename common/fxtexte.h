@@ -5,44 +5,52 @@
 
 #include "common/wintypes.h"
 
-// Copies text `number` into buffer (at most size - 1 characters, always terminated). Texts come
-// from the built-in German table, overridden by the file named in KORVAT_TEXTS (lines
-// "number = text") when set. An unknown number gives "Text <number>". Returns the length.
+// Copies text `number` into buffer: at most size - 1 characters, always terminated (nothing is
+// written when size < 1). Texts come from the built-in German table (code page 1252), overridden
+// by the file named in KORVAT_TEXTS (lines "number = text", read on first use). An unknown number
+// gives "Text <number>". Returns the characters copied.
 int LadeRcString(int16_t number, char* buffer, int size);
-// Loads the override file now (also done on first use). Returns the texts read, -1 when the file
-// cannot be read.
+// Replaces the overrides by the texts of the file at path (nullptr or "" drops all overrides).
+// Returns the texts taken over, -1 when the file cannot be read. Lines that cannot be taken over
+// are skipped; the first of them is described by TextDateiMeldung().
 int LadeTextDatei(const char* path);
+// The first problem of the last override file read (file, line and what was wrong), "" if none.
+const char* TextDateiMeldung();
+// True when the built-in table has a text of its own for number.
+bool HatEigenenText(int16_t number);
 // The module holding the dialog template "DLG_INFOBOX".
 HINSTANCE HoleFXTexteModule();
 
 // Dialog base of the host's dialog kernel.
 class CDialog {
-public:
+  public:
     virtual ~CDialog() = default;
-    // Shows the dialog modally through the dialog handler; returns when the operator closes it.
+    // Shows the dialog modally through the dialog handler; returns when the operator closes it,
+    // with the dialog's result. -1 when module does not hold the template `name`.
     int ExecDialog(HWND owner, HINSTANCE module, const char* name);
 
-protected:
+  protected:
     virtual int Zeige(HWND owner) = 0;
 };
 
-// Information box of the host's dialog library.
+// Information box of the host's dialog library: a title and a multi-line text.
 class CInfoBoxDlg : public CDialog {
-public:
+  public:
     CInfoBoxDlg();
     ~CInfoBoxDlg() override;
+    // Takes over title and text (flag is not used). A text too long for the box ends in "...".
     void ParaSetz(const char* title, const char* text, int flag);
     const char* Titel() const { return titel_; }
     const char* Text() const { return text_; }
 
-protected:
-    int Zeige(HWND owner) override;
+  protected:
+    int Zeige(HWND owner) override;  // shows the box; IDOK once closed
 
-private:
+  private:
     char titel_[256];
-    char text_[1024];
+    char text_[2048];
 };
 
-// Text input through the dialog handler: text is the editable proposal, length its maximum.
-// Returns 1 when confirmed, 2 when cancelled.
+// Text input through the dialog handler: text is the editable proposal (its buffer holds
+// length + 1 bytes) and receives the edited text. Returns 1 when confirmed, 2 when cancelled.
 int TextInputDialog(HWND owner, const char* title, const char* prompt, char* text, int length);
