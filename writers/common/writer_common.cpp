@@ -63,6 +63,13 @@ int32_t RundeL(double value) {
     return static_cast<int32_t>(std::lround(value));
 }
 
+int32_t Ganzzahl(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
 bool Endlich(std::initializer_list<double> values) {
     for (double v : values) {
         if (!std::isfinite(v)) return false;

@@ -55,6 +55,10 @@ bool VorschubGeaendert(float feed, float lastWritten);
 // NaN gives 0; values beyond the 32-bit range are clamped to it.
 int32_t RundeL(double value);
 
+// value truncated toward zero, as a C cast to a 32-bit integer does, but defined for every
+// input: NaN gives 0; values beyond the 32-bit range are clamped to it.
+int32_t Ganzzahl(double value);
+
 // True when every value is finite (no NaN, no infinity).
 bool Endlich(std::initializer_list<double> values);
 

@@ -16,7 +16,9 @@
 // supervision switch, the upper Z limit).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 
 #include "common/records.h"
@@ -189,5 +191,46 @@ class CDIN {
     char Arbeitsformat[20]{};
 
   private:
+    // One axis of a motion block: letter, number format and the value to print.
+    struct Achswert {
+        char letter;
+        const char* format;
+        double value;
+    };
+    // Builds the block "<gwort><letter><value> <letter><value>...<suffix>" in Satz, each axis
+    // formatted in two steps (pattern "%c" + number format, then letter and value). Refuses
+    // (false, error 2103 or 2102, Satz empty) a non-finite value or a block that does not fit.
+    bool Koordinaten(const char* gwort, std::initializer_list<Achswert> axes,
+                     const char* suffix = "");
+    // The motion word "G<word> " to put before a block, or "" when GModal is 'z' and the last
+    // motion word was the same. Remembers word as the last motion word.
+    const char* GWort(int word);
+    // Satz = printf(format, ...); false (error 2102, Satz empty) when it does not fit.
+    bool SatzSetzen(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    bool SatzAnhaengen(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // A block of its own: SatzSetzen, then Dateiausgabe.
+    void Block(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Writes one line through the channel, numbered with "N%1ld " when number is true.
+    void Zeile(const char* text, bool number);
+    // Records code and text in the writer's record and the channel's (which stops output).
+    void Fehler(int code, const char* text);
+    // False (error 2103 naming the member) when a value is NaN or infinite.
+    bool Endlich(const char* member, std::initializer_list<double> values);
+    double WertX(double x, bool offsets) const { return x * MassstabX + (offsets ? OffsetX : 0.0); }
+    double WertY(double y, bool offsets) const { return y * MassstabY + (offsets ? OffsetY : 0.0); }
+    double WertZ(double z) const { return z * MassstabZ; }
+    // The blocks every rapid move starts with: free axis, direction words, "M22".
+    void VorEilgang(bool freeAxis, bool direction, double x, double y);
+    // Remembers the position after a rapid move and polls the keyboard.
+    void NachEilgang();
+    // A rapid block of X and Y, Z alone, or X, Y and Z (speed word when speedWord).
+    void EilgangXY(double x, double y, bool offsets, bool speedWord);
+    void EilgangZ(double z, bool alwaysWord, bool speedWord);
+    void EilgangXYZ(double x, double y, double z, bool offsets, bool speedWord);
+    // The arc block in centre form to (x, y) with I and J, and the helical suffix.
+    bool Bogensatz(const char* gwort, double x, double y, double i, double j);
+    // Fills Wendel with the helical Z word for kind 83, else empties it.
+    void WendelSetzen(double z, int kind);
+
     const MaschEinstellung* settings_{};
 };
