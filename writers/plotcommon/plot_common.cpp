@@ -1,0 +1,131 @@
+#include "writers/plotcommon/plot_common.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "channel/cx268io.h"
+#include "writers/common/writer_common.h"
+
+namespace korvat::plot {
+
+bool Einheiten(const char* wo, const char* name, float mm, float units, int32_t* out) {
+    if (!std::isfinite(units) || std::fabs(units) > static_cast<float>(kGrenzeEinheiten)) {
+        MeldeWert(wo, name, mm, "mm");
+        return false;
+    }
+    // The float limit rounds up to 2^30, one unit beyond the range; that one value is clamped.
+    int32_t v = writer::RundeL(units);
+    if (v > kGrenzeEinheiten) v = kGrenzeEinheiten;
+    if (v < -kGrenzeEinheiten) v = -kGrenzeEinheiten;
+    *out = v;
+    return true;
+}
+
+void MeldeWert(const char* wo, const char* name, double value, const char* unit) {
+    char text[256];
+    int code;
+    if (!std::isfinite(value)) {
+        code = writer::kFehlerZahlUngueltig;
+        writer::Formatiere(text, sizeof text, "%s = %g%s%s: not a finite number", name, value,
+                           *unit ? " " : "", unit);
+    } else {
+        code = kFehlerAusserhalb;
+        writer::Formatiere(text, sizeof text, "%s = %.7g%s%s: beyond the range the machine takes",
+                           name, value, *unit ? " " : "", unit);
+    }
+    float f = std::isfinite(value) && std::fabs(value) < std::numeric_limits<float>::max()
+                  ? static_cast<float>(value)
+                  : 0.0f;
+    cx268io.psfehler(code, 0, 0, wo, text, f, 0.0f, 0.0f);
+}
+
+void MeldeToolCheck() { cx268io.psfehler(writer::kFehlerToolCheck, 0, 0, "", "", 0, 0, 0); }
+
+void SetzePD(int32_t* penUp, char* buffer) {
+    if (*penUp) {
+        std::memcpy(buffer, "PD;", 4);
+        *penUp = 0;
+    } else {
+        buffer[0] = '\0';
+    }
+}
+
+void SetzePU(int32_t* penUp, char* buffer) {
+    if (!*penUp) {
+        std::memcpy(buffer, "PU;", 4);
+        *penUp = 1;
+    } else {
+        buffer[0] = '\0';
+    }
+}
+
+bool SchreibeZeile(const char* wo, const char* line, int32_t* countdown, int32_t* bytes) {
+    size_t n = strnlen(line, kZeileMax + 1);
+    if (n > kZeileMax) {
+        char text[256];
+        writer::Formatiere(text, sizeof text, "line of more than %zu characters: %.40s...",
+                           kZeileMax, line);
+        cx268io.psfehler(writer::kFehlerSatzZuLang, 0, 0, wo, text, 0, 0, 0);
+        return false;
+    }
+    if (n > 0) cx268io.poutstrln(line);
+    if (*countdown <= 0) {
+        cx268io.pflush_input();
+        *countdown = 10;
+    } else {
+        --*countdown;
+    }
+    int64_t total = static_cast<int64_t>(*bytes) + static_cast<int64_t>(n) + 2;
+    *bytes = total > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                         : static_cast<int32_t>(total);
+    return true;
+}
+
+int32_t Ganzzahl(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+int32_t MmProSekunde(float feedMPerMin) { return Ganzzahl(feedMPerMin * 16.666 + 0.5); }
+
+bool VerweilzeitPasst(const char* wo, float seconds) {
+    if (std::isfinite(seconds) && seconds <= 86400.0f) return true;
+    MeldeWert(wo, "seconds", seconds, "s");
+    return false;
+}
+
+double Grad(float radians) { return radians * 57.29578; }
+
+void Werkstueckgroesse(float width, float height, float altWidth, float altHeight, int axisExchange,
+                       int multiplePlate, float* outWidth, float* outHeight) {
+    if (multiplePlate) {
+        *outWidth = altWidth;
+        *outHeight = altHeight;
+    } else if (axisExchange) {
+        *outWidth = height;
+        *outHeight = width;
+    } else {
+        *outWidth = width;
+        *outHeight = height;
+    }
+}
+
+int32_t Speichergrenze(int32_t limit) { return limit < 1 ? kOhneSpeichergrenze : limit; }
+
+void FuelleBStInfo(BSTINFO* info, const int32_t (&values)[5], const uint8_t (&bytes)[6],
+                   const char* axes) {
+    info->Wert = values[0];
+    info->Bereich1Von = values[1];
+    info->Bereich1Bis = values[2];
+    info->Bereich2Von = values[3];
+    info->Bereich2Bis = values[4];
+    std::memcpy(info->Klein, bytes, sizeof info->Klein);
+    std::memset(info->Achsbuchstaben, 0, sizeof info->Achsbuchstaben);
+    std::strncpy(info->Achsbuchstaben, axes, sizeof info->Achsbuchstaben - 1);
+}
+
+}  // namespace korvat::plot

@@ -1,0 +1,92 @@
+// What the plotter-style writers (CHPGLB, CDXF_TEXT, CVHF_580_980, CTORVE) share beyond the
+// helpers of writers/common: conversion of millimetres to integer machine units with a range
+// check, the pen prefixes "PD;" / "PU;", the line output with its flush countdown and byte count,
+// the m/min to mm/s speed conversion, angles in degrees, the workpiece size choice and the
+// block-info record.
+//
+// Error model: a value that cannot be written (NaN, infinite, or beyond the integer range the
+// receivers take) is refused: the command is not written, the channel's error record names the
+// member and the value, and the channel's Fehlerflag stops all further output. What was written
+// before stays intact.
+//
+// Everything here acts on fields the caller owns (the host copies writer objects whole) and
+// allocates nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/records.h"
+
+namespace korvat::plot {
+
+// Largest magnitude of an integer machine coordinate: the HP-GL/2 integer range 2^30 - 1, so
+// the step between any two coordinates still fits in a 32-bit long.
+inline constexpr int32_t kGrenzeEinheiten = 1073741823;
+
+// Error code of a coordinate beyond kGrenzeEinheiten (NaN and infinity carry 2103 of
+// writers/common).
+inline constexpr int kFehlerAusserhalb = 2111;
+
+// Receiver memory when the host gives none (or a value below 1): 0x7ffffff bytes.
+inline constexpr int32_t kOhneSpeichergrenze = 134217727;
+
+// Longest text the channel's poutstrln takes.
+inline constexpr size_t kZeileMax = 309;
+
+// `units`, the millimetre value `mm` already multiplied by its resolution, rounded to machine
+// units, halves away from zero. False, with *out untouched and the error reported for `wo`
+// ("CLASS::Member") and `name` ("x"), when it is NaN, infinite or beyond kGrenzeEinheiten.
+bool Einheiten(const char* wo, const char* name, float mm, float units, int32_t* out);
+
+// Reports a refused value through the channel: code 2103 when `value` is NaN or infinite, else
+// 2111 (beyond the machine's range); text1 = wo, text2 = "<name> = <value> <unit>: <why>".
+// Sets the channel's Fehlerflag.
+void MeldeWert(const char* wo, const char* name, double value, const char* unit);
+
+// The channel error 2101 of a tool check request.
+void MeldeToolCheck();
+
+// The pen prefix of a motion line. penUp is the writer's pen state (1 up, 0 down); buffer holds
+// at least 4 bytes. SetzePD puts "PD;" and marks the pen down when it is up, else an empty text;
+// SetzePU puts "PU;" and marks it up when it is down, else an empty text.
+void SetzePD(int32_t* penUp, char* buffer);
+void SetzePU(int32_t* penUp, char* buffer);
+
+// Writes one line the way these writers do: a non-empty line goes to the channel with CR LF;
+// then the flush countdown: at 0 or below the channel's received data is discarded (the
+// receiver's answers are not read) and the countdown restarts at 10, else it counts down; the
+// byte count grows by the length plus 2 (also for an empty line; it stops at the 32-bit
+// maximum). A line longer than kZeileMax is refused (code 2102 for `wo`) and not counted.
+// Returns false when the line was refused.
+bool SchreibeZeile(const char* wo, const char* line, int32_t* countdown, int32_t* bytes);
+
+// m/min to mm/s as the HPGL and CTORVE receivers take it: feed * 16.666 + 0.5, truncated toward
+// zero; NaN gives 0 and values beyond the 32-bit range stop at its ends.
+int32_t MmProSekunde(float feedMPerMin);
+
+// A value truncated toward zero as a C cast does, but defined for every input: NaN gives 0,
+// values beyond the range of the result stop at its ends.
+int32_t Ganzzahl(double value);
+
+// A dwell the receivers can be given: false, after reporting it for `wo`, when it is NaN,
+// infinite or longer than a day (already 34286 lines of HPGL dwell).
+bool VerweilzeitPasst(const char* wo, float seconds);
+
+// Radians to degrees with the plotters' factor 57.29578.
+double Grad(float radians);
+
+// Workpiece size as the host describes it: the alternative pair for a multiple plate, else the
+// pair exchanged for an axis exchange, else as given.
+void Werkstueckgroesse(float width, float height, float altWidth, float altHeight, int axisExchange,
+                       int multiplePlate, float* outWidth, float* outHeight);
+
+// The receiver memory for SetzeSpezial: values below 1 mean kOhneSpeichergrenze.
+int32_t Speichergrenze(int32_t limit);
+
+// Fills the block-info record with a writer's fixed values: the five 32-bit fields, the six
+// bytes, and the axis-letter text (cut to the record's 15 characters).
+void FuelleBStInfo(BSTINFO* info, const int32_t (&values)[5], const uint8_t (&bytes)[6],
+                   const char* axes);
+
+}  // namespace korvat::plot
