@@ -23,6 +23,9 @@ int HexWert(char c) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+constexpr const char* kZuLang = "l\xe4nger als 511 Zeichen, abgeschnitten";
+static_assert(sizeof(ZEAW::Zeile) == 512, "kZuLang names the line length");
+
 // A character that would have to belong to the number just read: the number is malformed.
 bool SetztZahlFort(char c) {
     return IstZiffer(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' || c == '_';
@@ -147,9 +150,7 @@ int ZEAW::TLeseZeile() {
     ++ZeilenNummer;
     if (Abgeschnitten) {
         Fehler = 1;
-        std::snprintf(meldung_, sizeof meldung_,
-                      "%s, Zeile %d: Zeile l\xe4nger als %d Zeichen, abgeschnitten", Name,
-                      ZeilenNummer, static_cast<int>(sizeof Zeile) - 1);
+        Fehlermeldung(kZuLang, 0);
     }
     return 0;
 }
@@ -174,7 +175,7 @@ void ZEAW::Beginn(const char* text, const char* name) {
     }
     if (Abgeschnitten) {
         Fehler = 1;
-        Fehlermeldung("Text zu lang, abgeschnitten", 0);
+        Fehlermeldung(kZuLang, 0);
     }
 }
 
@@ -305,12 +306,12 @@ int32_t rd_creat(const char* path, int16_t /*attribute*/) {
 }
 
 int32_t rd_read(int32_t h, void* buffer, int32_t n) {
-    if (buffer == nullptr || n < 0) return -1;
+    if (h < 0 || buffer == nullptr || n < 0) return -1;
     return pf::FileRead(h, buffer, static_cast<uint32_t>(n));
 }
 
 int32_t rd_write(int32_t h, const void* buffer, int32_t n) {
-    if (buffer == nullptr || n < 0) return -1;
+    if (h < 0 || buffer == nullptr || n < 0) return -1;
     return pf::FileWrite(h, buffer, static_cast<uint32_t>(n));
 }
 
