@@ -339,7 +339,9 @@ int32_t CHPGLB::RundeL(float value) { return korvat::writer::RundeL(value); }
 
 void CHPGLB::Ausgabe(int check) {
     if (!plot::SchreibeZeile("CHPGLB", Zeile, &FlushCountdown, &BytesGeschrieben)) return;
-    if (check < 0 || !Erweitert()) return;
+    // Once the output has stopped (the operator cancelled, or an error) there is nothing left to
+    // warn about.
+    if (check < 0 || !Erweitert() || cx268io.Fehlerflag) return;
     int64_t n = BytesGeschrieben;
     bool due = (check != 0 && n + 4096 > Speichergrenze) || n + 128 > Speichergrenze;
     if (!due) return;
