@@ -1,0 +1,75 @@
+// Writer adapters: each puts one library writer class behind the Sink interface (the library
+// classes have no virtual members, so each gets a small adapter) and adds the program's life
+// cycle: Open with the machine's records, Close.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "tools/korvat/profile.h"
+#include "tools/korvat/sink.h"
+
+namespace korvat::tool {
+
+class Writer : public Sink {
+  public:
+    // Init and Open with the machine's records. basePath is the program file without its
+    // extension (the writer appends "." + Dateiendung), or null to write to the port only.
+    // Returns the writer's Open result: 0 when the program is open.
+    virtual int Open(const Machine& machine, const char* basePath, const char* programName) = 0;
+    // Writes the program tail and closes the file and the port.
+    virtual void Close() = 0;
+};
+
+struct WriterClass {
+    const char* name;       // the class name a profile gives as [machine] class
+    const char* feedUnit;   // the unit in which the class takes feeds, unless the profile says
+    const char* extension;  // Dateiendung when the profile leaves it empty
+    std::unique_ptr<Writer> (*make)();
+};
+
+// The registered class of that name, or null.
+const WriterClass* FindWriter(std::string_view name);
+// Every registered class, ending with a null name.
+extern const WriterClass* const kWriters[];
+
+// Adapters that simply forward a call to the member of the same name fill in this template;
+// a class whose members differ overrides those calls (see cdin.cpp for a complete adapter).
+template <class C>
+class ForwardingWriter : public Writer {
+  public:
+    void SetzeVorschuebe(float xy, float z) override { w_.SetzeVorschuebe(xy, z); }
+    void SetzeVorschub(float feed) override { w_.SetzeVorschub(feed); }
+    void Spinddreh(int32_t rpm) override { w_.Spinddreh(rpm); }
+    void Spindea(int on, float dwell) override { w_.Spindea(on, dwell); }
+    void WkzW(int flags, int tool) override {
+        AWKZDAT data = ToolData(*machine_, tool);
+        w_.WkzW(flags, tool, &data);
+    }
+    void Move(double x, double y) override { w_.Move(x, y); }
+    void Move3(double x, double y, double z) override { w_.Move3(x, y, z); }
+    void MoveZ(double z) override { w_.MoveZ(z); }
+    void Draw(double x, double y) override { w_.Draw(x, y); }
+    void Draw3(double x, double y, double z) override { w_.Draw3(x, y, z); }
+    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
+               double ez, int kind) override {
+        w_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
+    }
+    void Wait(float seconds) override { w_.Wait(seconds); }
+    void Stop() override { w_.Stop(); }
+    void SStringln(int numbered, const char* text) override {
+        w_.SStringln(static_cast<short>(numbered), text);
+    }
+    void Close() override { w_.Close(1, 1); }
+
+  protected:
+    C w_{};
+    const Machine* machine_ = nullptr;
+    // The host's copies of the records: the library reads them through pointers while the
+    // program is open.
+    MaschEinstellung settings_{};
+    InitStruct init_{};
+    int openedBefore_ = 0;
+};
+
+}  // namespace korvat::tool

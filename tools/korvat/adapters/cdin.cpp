@@ -1,0 +1,29 @@
+// CDIN, the DIN 66025 / ISO writer. It prints feeds as it gets them ("F%1d"), so a plain DIN
+// machine takes mm/min; with option bit 8192 it turns m/min into mm/s itself, and such a
+// profile says feed_unit = m/min.
+#include "tools/korvat/adapters/adapter.h"
+#include "writers/din/cdin.h"
+
+namespace korvat::tool {
+namespace {
+
+class CdinWriter : public ForwardingWriter<CDIN> {
+  public:
+    int Open(const Machine& machine, const char* basePath, const char* programName) override {
+        machine_ = &machine;
+        settings_ = machine.settings;
+        init_ = machine.init;
+        w_.Init(&init_, 0, 0);
+        int result =
+            w_.Open(machine.port ? 1 : 0, &settings_, 0, basePath, &openedBefore_, programName);
+        if (machine.toolChanger) w_.WzlEinAus(1);
+        return result;
+    }
+};
+
+}  // namespace
+
+extern const WriterClass kCDIN = {"CDIN", "mm/min", "nc",
+                                  [] { return std::unique_ptr<Writer>(new CdinWriter); }};
+
+}  // namespace korvat::tool

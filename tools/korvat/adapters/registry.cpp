@@ -1,0 +1,28 @@
+// The writer classes that `korvat post` can drive.
+//
+// How to add a writer (say CHDH):
+//   1. Write tools/korvat/adapters/chdh.cpp: include "tools/korvat/adapters/adapter.h" and the
+//      class header, derive an adapter from ForwardingWriter<CHDH> (override Open, and any call
+//      whose member differs), and define
+//        extern const WriterClass kCHDH = {"CHDH", "<feed unit>", "<extension>", make};
+//   2. Add one line KORVAT_WRITER(kCHDH) to the list below.
+//   3. Add a commented profile examples/machines/<name>.ini with class = CHDH.
+// The adapter files are picked up by the build on their own.
+#include "tools/korvat/adapters/adapter.h"
+
+#define KORVAT_WRITERS(KORVAT_WRITER) KORVAT_WRITER(kCDIN)
+
+namespace korvat::tool {
+
+#define KORVAT_DECLARE(name) extern const WriterClass name;
+KORVAT_WRITERS(KORVAT_DECLARE)
+#define KORVAT_LIST(name) &name,
+const WriterClass* const kWriters[] = {KORVAT_WRITERS(KORVAT_LIST) nullptr};
+
+const WriterClass* FindWriter(std::string_view name) {
+    for (const WriterClass* const* w = kWriters; *w != nullptr; ++w)
+        if (name == (*w)->name) return *w;
+    return nullptr;
+}
+
+}  // namespace korvat::tool

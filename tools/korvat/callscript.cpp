@@ -1,0 +1,88 @@
+// The call-script front end: one library call a line, for exact control of what the writer
+// receives. Values pass through untouched (millimetres, radians, the writer's feed unit).
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "tools/korvat/errors.h"
+#include "tools/korvat/frontends.h"
+#include "tools/korvat/recorder.h"
+
+namespace korvat::tool {
+namespace {
+
+bool Separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; }
+
+struct Token {
+    std::string_view text;
+    int column;
+};
+
+// The next token from pos on, or an empty token at the end of the line.
+Token Next(std::string_view line, size_t& pos) {
+    while (pos < line.size() && Separator(line[pos])) ++pos;
+    size_t start = pos;
+    while (pos < line.size() && !Separator(line[pos])) ++pos;
+    return {line.substr(start, pos - start), static_cast<int>(start) + 1};
+}
+
+}  // namespace
+
+void RunCallScript(std::string_view text, const std::string& file, Sink& sink) {
+    int number = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++number;
+
+        size_t at = 0;
+        Token name = Next(line, at);
+        if (name.text.empty() || name.text[0] == '#') continue;
+        const CallInfo* info = FindCall(name.text);
+        if (info == nullptr)
+            throw JobError(file, number, name.column,
+                           "unknown call '" + std::string(name.text) + "'");
+        Call call;
+        call.op = info->op;
+        size_t count = 0;
+        for (const char* kind = info->args; *kind != 0; ++kind, ++count) {
+            if (*kind == 't') {
+                // The text runs to the end of the line, after one separating blank.
+                if (at < line.size() && Separator(line[at])) ++at;
+                std::string_view rest = line.substr(at);
+                if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+                call.text = std::string(rest);
+                at = line.size();
+                continue;
+            }
+            Token arg = Next(line, at);
+            if (arg.text.empty() || arg.text[0] == '#')
+                throw JobError(file, number, arg.column,
+                               std::string(info->name) + " takes " +
+                                   std::to_string(std::string_view(info->args).size()) +
+                                   " arguments, found " + std::to_string(count));
+            std::string value(arg.text);
+            char* stop = nullptr;
+            errno = 0;
+            double v = std::strtod(value.c_str(), &stop);
+            if (stop == value.c_str() || *stop != 0 || errno == ERANGE || !std::isfinite(v))
+                throw JobError(file, number, arg.column, "malformed number '" + value + "'");
+            bool integer = *kind == 'i' || *kind == 'l';
+            if (integer && (v != std::floor(v) || std::fabs(v) > 2147483647.0))
+                throw JobError(file, number, arg.column, "'" + value + "' must be a whole number");
+            call.v[count] = v;
+        }
+        Token extra = Next(line, at);
+        if (!extra.text.empty() && extra.text[0] != '#')
+            throw JobError(file, number, extra.column,
+                           std::string(info->name) + " takes " + std::to_string(count) +
+                               " arguments; '" + std::string(extra.text) + "' is one too many");
+        Dispatch(call, sink);
+    }
+}
+
+}  // namespace korvat::tool

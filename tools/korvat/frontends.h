@@ -1,0 +1,32 @@
+// The job front ends: each reads a whole job text and emits its calls into a sink, in order.
+// Both throw JobError naming the file, line and column of the first problem; calls already
+// emitted stay emitted, so callers record into a CallRecorder first and replay only a job that
+// was read to its end.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tools/korvat/sink.h"
+
+namespace korvat::tool {
+
+struct GcodeOptions {
+    // Feed units of the writer per mm/min (1 for mm/min, 0.001 for m/min, 1/60 for mm/s).
+    double feedFactor = 1.0;
+};
+
+// An RS274 program as CAM writes it (the subset the README lists). Lengths become millimetres,
+// feeds the writer's unit, arcs centre/radius/start/sweep/end. Words outside the subset are
+// errors, never dropped.
+void RunGcode(std::string_view text, const std::string& file, const GcodeOptions& options,
+              Sink& sink);
+
+// A call script: one call a line, the member's name and its arguments in order (blanks or commas
+// between them), '#' starts a comment. SStringln takes the rest of its line as its text.
+void RunCallScript(std::string_view text, const std::string& file, Sink& sink);
+
+// True when the file name marks a call script (".calls"); every other job is G-code.
+bool IsCallScript(const std::string& file);
+
+}  // namespace korvat::tool

@@ -1,0 +1,364 @@
+// The G-code front end: reads an RS274 program as CAM programs write it and emits the library's
+// path calls. It keeps the interpreter state that RS274 makes modal (units, distance mode,
+// motion mode, feed, selected tool, position) and turns each line into calls in the order RS274
+// executes a line: feed, speed, tool change, spindle, dwell, modes, motion, stop.
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/korvat/errors.h"
+#include "tools/korvat/frontends.h"
+
+namespace korvat::tool {
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+constexpr double kTwoPi = 6.283185307179586;
+// An arc's end may lie this far off the radius through its start (mm, or this share of r).
+constexpr double kRadiusTolerance = 0.005;
+constexpr double kRadiusShare = 0.001;
+
+struct Word {
+    char letter;
+    double value;
+    int column;  // 1-based column of the letter
+};
+
+// Codes of the supported subset. G40, G49, G80 and G94 select what is in force anyway (no
+// cutter compensation, no length offset, no canned cycle, feed per minute), so they are taken.
+bool SupportedG(int g) {
+    switch (g) {
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+        case 17:
+        case 20:
+        case 21:
+        case 40:
+        case 49:
+        case 80:
+        case 90:
+        case 91:
+        case 94:
+            return true;
+        default:
+            return false;
+    }
+}
+bool SupportedM(int m) { return m == 0 || m == 2 || m == 3 || m == 5 || m == 6 || m == 30; }
+
+class Interpreter {
+  public:
+    Interpreter(const std::string& file, const GcodeOptions& options, Sink& sink)
+        : file_(file), options_(options), sink_(sink) {}
+
+    // Runs one line; false once the program has ended (M2, M30).
+    bool Line(std::string_view text, int number);
+
+  private:
+    [[noreturn]] void Fail(int column, const std::string& message) const {
+        throw JobError(file_, line_, column, message);
+    }
+    void Tokenise(std::string_view text);
+    double Len(double v) const { return inch_ ? v * kMmPerInch : v; }
+    const Word* Find(char letter) const {
+        for (const Word& w : words_)
+            if (w.letter == letter) return &w;
+        return nullptr;
+    }
+    double Axis(char letter, double current) const {
+        const Word* w = Find(letter);
+        if (w == nullptr) return current;
+        return incremental_ ? current + Len(w->value) : Len(w->value);
+    }
+    int Integer(const Word& w) const {
+        if (w.value != std::floor(w.value) || std::fabs(w.value) > 2e9)
+            Fail(w.column, std::string("value of ") + w.letter + " must be a whole number");
+        return static_cast<int>(w.value);
+    }
+    void Motion(int mode, int column);
+    void Arc(int mode, int column);
+
+    std::string file_;
+    GcodeOptions options_;
+    Sink& sink_;
+    int line_ = 0;
+    std::vector<Word> words_;
+
+    bool inch_ = false;
+    bool incremental_ = false;
+    int motion_ = -1;  // modal motion G code, -1 before the first
+    double x_ = 0, y_ = 0, z_ = 0;
+    std::optional<double> feed_;  // mm/min
+    int tool_ = -1;               // selected with T, -1 none
+};
+
+void Interpreter::Tokenise(std::string_view t) {
+    words_.clear();
+    size_t i = 0;
+    auto blank = [&](size_t k) { return k < t.size() && (t[k] == ' ' || t[k] == '\t'); };
+    while (i < t.size()) {
+        char c = t[i];
+        int column = static_cast<int>(i) + 1;
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == ';') {
+            break;
+        } else if (c == '(') {
+            size_t end = t.find(')', i);
+            if (end == std::string_view::npos) Fail(column, "comment is not closed with ')'");
+            i = end + 1;
+        } else if (std::isalpha(static_cast<unsigned char>(c))) {
+            char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            ++i;
+            while (blank(i)) ++i;
+            int numberColumn = static_cast<int>(i) + 1;
+            if (i < t.size() && (t[i] == '[' || t[i] == '#'))
+                Fail(numberColumn, "expressions and parameters are not supported");
+            size_t start = i;
+            if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+            size_t digits = 0, dots = 0;
+            while (i < t.size() &&
+                   (std::isdigit(static_cast<unsigned char>(t[i])) || t[i] == '.')) {
+                if (t[i] == '.')
+                    ++dots;
+                else
+                    ++digits;
+                ++i;
+            }
+            if (digits == 0 || dots > 1) {
+                size_t end = i;
+                while (end < t.size() && !blank(end) &&
+                       !std::isalpha(static_cast<unsigned char>(t[end])))
+                    ++end;
+                std::string raw(t.substr(start, end - start));
+                Fail(numberColumn, std::string("malformed number '") + raw + "' after " + letter);
+            }
+            std::string number(t.substr(start, i - start));
+            Word w{letter, std::strtod(number.c_str(), nullptr), column};
+            if (letter == 'G' || letter == 'M') {
+                double code = w.value;
+                bool whole = code == std::floor(code) && code >= 0;
+                if (!whole || !(letter == 'G' ? SupportedG(int(code)) : SupportedM(int(code))))
+                    Fail(column, std::string("unsupported word ") + letter + number);
+            } else if (std::string_view("NFSTXYZIJRP").find(letter) == std::string_view::npos) {
+                Fail(column, std::string("unsupported word ") + letter + number);
+            } else if (Find(letter) != nullptr) {
+                Fail(column, std::string("word ") + letter + " appears twice in one line");
+            }
+            words_.push_back(w);
+        } else if (c == '#' || c == '[') {
+            Fail(column, "expressions and parameters are not supported");
+        } else if (c == '/' && words_.empty()) {
+            Fail(column, "block delete ('/') is not supported");
+        } else {
+            Fail(column, std::string("unexpected character '") + c + "'");
+        }
+    }
+}
+
+bool Interpreter::Line(std::string_view text, int number) {
+    line_ = number;
+    size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return true;
+    if (text[first] == '%') return true;  // program delimiter line
+    Tokenise(text);
+    if (words_.empty()) return true;
+
+    // Sort the codes into their groups; two codes of one group in a line are an error.
+    const Word* motion = nullptr;
+    const Word* dwell = nullptr;
+    const Word* spindle = nullptr;
+    const Word* change = nullptr;
+    const Word* stop = nullptr;
+    const Word* units = nullptr;
+    const Word* distance = nullptr;
+    auto take = [&](const Word*& slot, const Word& w) {
+        if (slot != nullptr)
+            Fail(w.column, std::string("two codes of one kind in a line: ") + slot->letter +
+                               std::to_string(int(slot->value)) + " and " + w.letter +
+                               std::to_string(int(w.value)));
+        slot = &w;
+    };
+    for (const Word& w : words_) {
+        int code = static_cast<int>(w.value);
+        if (w.letter == 'G') {
+            if (code <= 3)
+                take(motion, w);
+            else if (code == 4)
+                take(dwell, w);
+            else if (code == 20 || code == 21)
+                take(units, w);
+            else if (code == 90 || code == 91)
+                take(distance, w);
+        } else if (w.letter == 'M') {
+            if (code == 3 || code == 5)
+                take(spindle, w);
+            else if (code == 6)
+                take(change, w);
+            else
+                take(stop, w);
+        }
+    }
+    if (units != nullptr) inch_ = units->value == 20;
+    if (distance != nullptr) incremental_ = distance->value == 91;
+
+    if (const Word* n = Find('N')) Integer(*n);
+    if (const Word* f = Find('F')) {
+        if (f->value < 0) Fail(f->column, "feed rate must not be negative");
+        feed_ = Len(f->value);
+        float feed = static_cast<float>(*feed_ * options_.feedFactor);
+        sink_.SetzeVorschuebe(feed, feed);
+        sink_.SetzeVorschub(feed);
+    }
+    if (const Word* s = Find('S')) {
+        if (s->value < 0) Fail(s->column, "spindle speed must not be negative");
+        sink_.Spinddreh(static_cast<int32_t>(std::lround(s->value)));
+    }
+    if (const Word* t = Find('T')) {
+        tool_ = Integer(*t);
+        if (tool_ < 0) Fail(t->column, "tool number must not be negative");
+    }
+    if (change != nullptr) {
+        if (tool_ < 0) Fail(change->column, "M6 without a tool selected by T");
+        sink_.WkzW(1, tool_);
+        // The change resets the writer's modal words; the feed in force is given again so the
+        // first feed block after the change carries it.
+        if (feed_) sink_.SetzeVorschub(static_cast<float>(*feed_ * options_.feedFactor));
+    }
+    if (spindle != nullptr) sink_.Spindea(spindle->value == 3 ? 1 : 0, 0.0f);
+
+    const Word* p = Find('P');
+    if (dwell != nullptr) {
+        if (motion != nullptr) Fail(dwell->column, "G4 and a motion code cannot share a line");
+        if (p == nullptr) Fail(dwell->column, "G4 needs the dwell time in seconds as P");
+        if (p->value < 0) Fail(p->column, "dwell time must not be negative");
+        for (char a : std::string_view("XYZIJR"))
+            if (const Word* w = Find(a)) Fail(w->column, std::string("G4 takes no ") + a + " word");
+        sink_.Wait(static_cast<float>(p->value));
+    } else if (p != nullptr) {
+        Fail(p->column, "P is only read with G4 (dwell)");
+    }
+
+    if (motion != nullptr) motion_ = static_cast<int>(motion->value);
+    bool axes = false;
+    int column = 0;
+    for (char a : std::string_view("XYZIJR")) {
+        if (const Word* w = Find(a)) {
+            if (!axes) column = w->column;
+            axes = true;
+        }
+    }
+    if (axes && dwell == nullptr) {
+        if (motion_ < 0) Fail(column, "axis words without a motion code (G0, G1, G2 or G3)");
+        Motion(motion_, motion != nullptr ? motion->column : column);
+    }
+
+    if (stop != nullptr) {
+        if (stop->value == 0) {
+            sink_.Stop();
+        } else {
+            return false;  // M2, M30: the program ends here, as on the machine
+        }
+    }
+    return true;
+}
+
+void Interpreter::Motion(int mode, int column) {
+    if (mode >= 2) return Arc(mode, column);
+    for (char a : std::string_view("IJR"))
+        if (const Word* w = Find(a))
+            Fail(w->column,
+                 std::string(1, a) + " belongs to arcs (G2, G3), not to G" + std::to_string(mode));
+    double x = Axis('X', x_), y = Axis('Y', y_), z = Axis('Z', z_);
+    if (mode == 0) {
+        if (Find('X') == nullptr && Find('Y') == nullptr) {
+            sink_.MoveZ(z);
+        } else {
+            sink_.Move3(x, y, z);
+        }
+    } else {
+        if (!feed_ || *feed_ <= 0) Fail(column, "feed move without a feed rate (F)");
+        sink_.Draw3(x, y, z);
+    }
+    x_ = x, y_ = y, z_ = z;
+}
+
+void Interpreter::Arc(int mode, int column) {
+    if (!feed_ || *feed_ <= 0) Fail(column, "arc without a feed rate (F)");
+    const Word* i = Find('I');
+    const Word* j = Find('J');
+    const Word* r = Find('R');
+    double ex = Axis('X', x_), ey = Axis('Y', y_), ez = Axis('Z', z_);
+    double cx, cy;
+    if (r != nullptr) {
+        if (i != nullptr || j != nullptr) Fail(r->column, "an arc takes either R or I/J, not both");
+        double radius = std::fabs(Len(r->value));
+        double dx = ex - x_, dy = ey - y_;
+        double d = std::hypot(dx, dy);
+        if (d < 1e-9) Fail(r->column, "an arc with R needs an end point away from its start");
+        if (radius < 1e-9 || d / 2 - radius > kRadiusTolerance)
+            Fail(r->column, "radius R is shorter than half the distance to the end point");
+        double h = std::sqrt(std::fmax(0.0, radius * radius - d * d / 4));
+        // The centre of the shorter arc lies left of the chord for G3, right of it for G2;
+        // a negative R asks for the longer arc, with the centre on the other side.
+        double side = (mode == 3 ? 1.0 : -1.0) * (r->value < 0 ? -1.0 : 1.0);
+        cx = (x_ + ex) / 2 - side * h * dy / d;
+        cy = (y_ + ey) / 2 + side * h * dx / d;
+    } else {
+        if (i == nullptr && j == nullptr) Fail(column, "an arc needs I/J or R");
+        cx = x_ + (i ? Len(i->value) : 0.0);
+        cy = y_ + (j ? Len(j->value) : 0.0);
+    }
+    double radius = std::hypot(x_ - cx, y_ - cy);
+    double endRadius = std::hypot(ex - cx, ey - cy);
+    if (radius < 1e-9) Fail(column, "arc with radius 0");
+    if (std::fabs(radius - endRadius) > std::fmax(kRadiusTolerance, kRadiusShare * radius)) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "arc end point is %.4f mm from the centre, its start %.4f mm", endRadius,
+                      radius);
+        Fail(column, text);
+    }
+    double start = std::atan2(y_ - cy, x_ - cx);
+    double sweep;
+    if (std::hypot(ex - x_, ey - y_) < 1e-9) {
+        sweep = mode == 3 ? kTwoPi : -kTwoPi;  // end at the start: a full circle
+    } else {
+        sweep = std::atan2(ey - cy, ex - cx) - start;
+        if (mode == 3 && sweep <= 0) sweep += kTwoPi;
+        if (mode == 2 && sweep >= 0) sweep -= kTwoPi;
+    }
+    bool helix = std::fabs(ez - z_) > 1e-9;
+    sink_.Kreis(cx, cy, radius, start, sweep, ex, ey, ez, helix ? kHelical : 0);
+    x_ = ex, y_ = ey, z_ = ez;
+}
+
+}  // namespace
+
+void RunGcode(std::string_view text, const std::string& file, const GcodeOptions& options,
+              Sink& sink) {
+    Interpreter interpreter(file, options, sink);
+    int number = 0;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        ++number;
+        if (!interpreter.Line(text.substr(pos, end - pos), number)) return;
+        pos = end + 1;
+    }
+}
+
+bool IsCallScript(const std::string& file) {
+    const std::string ext = ".calls";
+    return file.size() >= ext.size() &&
+           file.compare(file.size() - ext.size(), ext.size(), ext) == 0;
+}
+
+}  // namespace korvat::tool

@@ -1,0 +1,147 @@
+// korvat post: runs a job through the machine's writer and writes the program.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "channel/cx268io.h"
+#include "tools/korvat/adapters/adapter.h"
+#include "tools/korvat/errors.h"
+#include "tools/korvat/output.h"
+#include "tools/korvat/program.h"
+#include "tools/korvat/verbs/verb.h"
+
+namespace korvat::tool {
+namespace {
+
+struct Options {
+    std::string job;
+    std::string machine;
+    std::string output;
+};
+
+std::string Stem(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+std::string WithoutExtension(const std::string& path) {
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+        return path;
+    return path.substr(0, dot);
+}
+
+// Where the program goes: -o, else the profile's output base, else beside the job with the
+// machine's extension (the built-in example: the current folder).
+std::string OutputPath(const Options& o, const Machine& m) {
+    std::string ext = std::string(".") + m.settings.Dateiendung;
+    if (!o.output.empty()) return o.output;
+    if (!m.output.empty()) return m.output + ext;
+    if (o.job.empty()) return "korvat-example" + ext;
+    std::string path = WithoutExtension(o.job) + ext;
+    if (path == o.job)
+        throw JobError(o.job, 0, 0, "the program would overwrite the job; name it with -o");
+    return path;
+}
+
+// The channel keeps a path of at most 99 characters: the temporary base plus "." and the
+// extension must fit.
+constexpr size_t kChannelPath = 99;
+
+std::string Describe(const CCX268IO& c) {
+    char text[600];
+    std::snprintf(text, sizeof text, "the writer stopped with error %d%s%s%s%s",
+                  static_cast<int>(c.Fehlernummer), c.Fehlertext1[0] ? ": " : "", c.Fehlertext1,
+                  c.Fehlertext2[0] ? " " : "", c.Fehlertext2);
+    return text;
+}
+
+int Post(const Options& o) {
+    if (!o.job.empty() && o.machine.empty()) {
+        std::fprintf(stderr, "korvat post: a job needs --machine (see korvat machines)\n");
+        return kExitUsage;
+    }
+    Machine machine = ResolveMachine(o.machine);
+    Job job = LoadJob(o.job);
+    CallRecorder calls = ReadJob(job, machine);
+
+    std::string path = OutputPath(o, machine);
+    CheckOutputFolder(path);
+    std::string temporary = TemporaryBeside(path);
+    std::string ext = std::string(".") + machine.settings.Dateiendung;
+    if (temporary.size() + ext.size() > kChannelPath)
+        throw JobError(path, 0, 0,
+                       "output path is too long for the writer (at most " +
+                           std::to_string(kChannelPath - ext.size() - 20) + " characters)");
+    std::string written = temporary + ext;
+
+    std::unique_ptr<Writer> writer = FindWriter(machine.className)->make();
+    std::string program = o.job.empty() ? "example" : Stem(o.job);
+    if (writer->Open(machine, temporary.c_str(), program.c_str()) != 0) {
+        std::remove(written.c_str());
+        std::string why = Describe(cx268io);
+        cx268io.pclose(2, 1);
+        throw JobError(path, 0, 0, "cannot be created (" + why + ")");
+    }
+    ProgressBar progress;
+    calls.Replay(*writer, [&](size_t done, size_t total) { progress.Update(done, total); });
+    progress.Finish();
+    writer->Close();
+    if (cx268io.Fehlernummer != 0 || cx268io.Fehlerflag != 0) {
+        std::string why = Describe(cx268io);
+        cx268io.pclose(2, 1);
+        std::remove(written.c_str());
+        throw JobError(path, 0, 0, "not written: " + why);
+    }
+    Publish(written, path);
+
+    // The summary: blocks are the program's lines.
+    size_t bytes = 0, blocks = 0;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        int c, last = '\n';
+        while ((c = std::fgetc(f)) != EOF) {
+            ++bytes;
+            if (c == '\n') ++blocks;
+            last = c;
+        }
+        if (last != '\n') ++blocks;
+        std::fclose(f);
+    }
+    size_t changes = 0;
+    for (const Call& c : calls.calls()) changes += c.op == Op::WkzW;
+    std::fprintf(stderr, "korvat: %s posted for %s (%s): %zu blocks, %zu bytes, %zu tool %s\n",
+                 job.file.c_str(), machine.file.c_str(), machine.className.c_str(), blocks, bytes,
+                 changes, changes == 1 ? "change" : "changes");
+    std::printf("%s\n", path.c_str());
+    return kExitOk;
+}
+
+std::function<int()> Setup(CLI::App& c) {
+    auto o = std::make_shared<Options>();
+    c.add_option("JOB", o->job,
+                 "G-code program, or call script (.calls); none: the built-in example");
+    c.add_option("-m,--machine", o->machine,
+                 "machine profile: a path, or an example name from `korvat machines`");
+    c.add_option("-o,--output", o->output,
+                 "program file to write (default: beside the job, with the machine's extension)");
+    c.footer(
+        "The program appears only when the whole job went through; a summary goes to stderr,\n"
+        "the program's path to stdout.\n"
+        "Examples:\n"
+        "  korvat post                                   built-in example, plain ISO machine\n"
+        "  korvat post examples/jobs/plate.ngc --machine iso -o plate.nc\n"
+        "  korvat post examples/jobs/plate.ngc --machine din-8192 -o plate-8192.nc");
+    return [o] { return Post(*o); };
+}
+
+}  // namespace
+
+extern const Verb kPost = {"post", "write a machine program from a job", Setup};
+
+}  // namespace korvat::tool

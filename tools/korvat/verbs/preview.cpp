@@ -1,0 +1,56 @@
+// korvat preview: draws a job's tool path as an SVG picture.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "tools/korvat/output.h"
+#include "tools/korvat/preview.h"
+#include "tools/korvat/program.h"
+#include "tools/korvat/verbs/verb.h"
+
+namespace korvat::tool {
+namespace {
+
+struct Options {
+    std::string job;
+    std::string machine;
+    std::string output;
+};
+
+int Run(const Options& o) {
+    Machine machine = ResolveMachine(o.machine);
+    Job job = LoadJob(o.job);
+    CallRecorder calls = ReadJob(job, machine);
+    Preview preview;
+    calls.Replay(preview);
+    WriteWhole(o.output, preview.Svg());
+    const Preview::Box& e = preview.extents();
+    if (e.Empty()) {
+        std::fprintf(stderr, "korvat: %s drawn: no cutting moves\n", o.output.c_str());
+    } else {
+        std::fprintf(stderr, "korvat: %s drawn: extents X %.3f to %.3f, Y %.3f to %.3f mm\n",
+                     o.output.c_str(), e.x0, e.x1, e.y0, e.y1);
+    }
+    return kExitOk;
+}
+
+std::function<int()> Setup(CLI::App& c) {
+    auto o = std::make_shared<Options>();
+    c.add_option("JOB", o->job,
+                 "G-code program, or call script (.calls); none: the built-in example");
+    c.add_option("-m,--machine", o->machine,
+                 "machine profile (its feed unit and tools); default: the plain ISO machine");
+    c.add_option("-o,--output", o->output, "SVG file to write")->required();
+    c.footer(
+        "Rapid moves dashed, feed moves solid, arcs as arcs, one colour per tool; the workpiece\n"
+        "extents framed, with a scale bar.\n"
+        "Example:\n"
+        "  korvat preview examples/jobs/plate.ngc -o plate.svg");
+    return [o] { return Run(*o); };
+}
+
+}  // namespace
+
+extern const Verb kPreview = {"preview", "draw a job's tool path as an SVG picture", Setup};
+
+}  // namespace korvat::tool

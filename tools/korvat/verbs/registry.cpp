@@ -1,0 +1,17 @@
+// The verbs of the korvat program, in the order `korvat --help` lists them. Adding a verb: see
+// verb.h.
+#include "tools/korvat/verbs/verb.h"
+
+#define KORVAT_VERBS(KORVAT_VERB) \
+    KORVAT_VERB(kPost)            \
+    KORVAT_VERB(kPreview)         \
+    KORVAT_VERB(kMachines)
+
+namespace korvat::tool {
+
+#define KORVAT_DECLARE(name) extern const Verb name;
+KORVAT_VERBS(KORVAT_DECLARE)
+#define KORVAT_LIST(name) &name,
+const Verb* const kVerbs[] = {KORVAT_VERBS(KORVAT_LIST) nullptr};
+
+}  // namespace korvat::tool
