@@ -70,13 +70,14 @@ int CZORB::Close(int) {
 
 int CZORB::SchreibeDatei(char type, const int32_t* values) {
     if (!DateiOffen || Abgebrochen) return Abgebrochen ? 1 : 0;
-    uint8_t bytes[12];
+    // Type and values go out in one write, so a failing disk can never leave half a record.
+    uint8_t bytes[13];
+    bytes[0] = static_cast<uint8_t>(type);
     for (int i = 0; i < 3; ++i) {
         uint32_t v = static_cast<uint32_t>(values[i]);
-        for (int k = 0; k < 4; ++k) bytes[4 * i + k] = static_cast<uint8_t>(v >> (8 * k));
+        for (int k = 0; k < 4; ++k) bytes[1 + 4 * i + k] = static_cast<uint8_t>(v >> (8 * k));
     }
-    bool ok = pf::FileWrite(Datei, &type, 1) == 1;
-    ok = ok && pf::FileWrite(Datei, bytes, sizeof bytes) == static_cast<int32_t>(sizeof bytes);
+    bool ok = pf::FileWrite(Datei, bytes, sizeof bytes) == static_cast<int32_t>(sizeof bytes);
     if (ok) return 0;
     char t2[128];
     std::snprintf(t2, sizeof t2, "record of type %d could not be written (disk full?)",
