@@ -275,7 +275,9 @@ int LadeTextDatei(const char* path) {
             std::snprintf(gMeldung, sizeof gMeldung, "%s, Zeile %d: %s", path, leser.ZeilenNummer,
                           was);
     };
-    while (!leser.TLeseEOF() && leser.TLeseZeile() == 0) {
+    for (;;) {
+        leser.Fehler = 0;  // a line's own problem has been reported with it
+        if (leser.TLeseEOF() || leser.TLeseZeile() != 0) break;
         const char* z = leser.Zeile + std::strspn(leser.Zeile, " \t");
         if (*z == '\0' || *z == ';' || *z == '#') continue;  // blank line or comment
         leser.Beginn(leser.Zeile, path);
@@ -312,7 +314,9 @@ int LadeTextDatei(const char* path) {
         gErsatz[gErsatzAnzahl++] = {static_cast<int16_t>(nummer), gPoolBelegt};
         gPoolBelegt += laenge + 1;
     }
-    if (leser.Fehler && !leser.Abgeschnitten) problem(leser.Meldung());
+    if (leser.Fehler && ++uebersprungen == 1) {  // reading failed: the rest of the file is lost
+        std::snprintf(gMeldung, sizeof gMeldung, "%s", leser.Meldung());
+    }
     if (uebersprungen > 1) {
         size_t l = std::strlen(gMeldung);
         std::snprintf(gMeldung + l, sizeof gMeldung - l, " (und %d weitere Zeilen)",

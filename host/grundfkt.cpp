@@ -100,55 +100,62 @@ void ZEAW::TSchliesse() {
     eof_ = 1;
 }
 
-// Refills the read buffer when it is used up. Returns the bytes waiting; 0 at the end of the
-// file, where the reader stays from then on (a read failure is an end with Fehler set).
+// Refills the read buffer when it is used up. Returns the bytes waiting, 0 at the end of the
+// file, -1 when reading failed (Fehler set). The reader stays at the end from then on.
 int ZEAW::FuellePuffer() {
     if (pufferPos_ < pufferLaenge_) return pufferLaenge_ - pufferPos_;
     if (eof_ || datei_ < 0) return 0;
     int32_t n = pf::FileRead(datei_, puffer_, sizeof puffer_);
     if (n <= 0) {
         eof_ = 1;
-        if (n < 0) {
-            Fehler = 1;
-            std::snprintf(meldung_, sizeof meldung_, "%s, Zeile %d: Lesefehler", Name,
-                          ZeilenNummer + 1);
-        }
-        return 0;
+        if (n == 0) return 0;
+        Fehler = 1;
+        std::snprintf(meldung_, sizeof meldung_, "%s, Zeile %d: Lesefehler", Name,
+                      ZeilenNummer + 1);
+        return -1;
     }
     pufferPos_ = 0;
     pufferLaenge_ = n;
     return n;
 }
 
-int ZEAW::TLeseEOF() { return FuellePuffer() == 0 ? 1 : 0; }
+int ZEAW::TLeseEOF() { return FuellePuffer() <= 0 ? 1 : 0; }
 
 int ZEAW::TLeseZeile() {
     Zeile[0] = '\0';
     Pos = 0;
     Abgeschnitten = 0;
-    if (FuellePuffer() == 0) return -1;
-    int laenge = 0;
-    bool ende = false;
-    while (!ende && FuellePuffer() > 0) {
+    if (FuellePuffer() <= 0) return -1;
+    int laenge = 0;  // characters kept in Zeile
+    int gesamt = 0;  // characters of the line in the file, without its LF
+    char letztes = '\0';
+    for (bool ende = false; !ende;) {
+        int verfuegbar = FuellePuffer();
+        if (verfuegbar < 0) {
+            Zeile[0] = '\0';  // half a line is no line
+            return -1;
+        }
+        if (verfuegbar == 0) break;  // the last line has no LF
         // Take everything up to the next LF (or the end of the buffer) in one step.
         const char* anfang = puffer_ + pufferPos_;
-        int verfuegbar = pufferLaenge_ - pufferPos_;
         const void* lf = std::memchr(anfang, '\n', static_cast<size_t>(verfuegbar));
         int stueck = lf ? static_cast<int>(static_cast<const char*>(lf) - anfang) : verfuegbar;
         int platz = static_cast<int>(sizeof Zeile) - 1 - laenge;
         int genommen = stueck < platz ? stueck : platz;
         std::memcpy(Zeile + laenge, anfang, static_cast<size_t>(genommen));
         laenge += genommen;
-        if (stueck > platz) Abgeschnitten = 1;
+        gesamt += stueck;
+        if (stueck > 0) letztes = anfang[stueck - 1];
         pufferPos_ += stueck + (lf ? 1 : 0);
         ende = lf != nullptr;
     }
-    // A CR directly before the LF belongs to the line end. On a cut line the CR may have been
-    // dropped with the rest already.
-    if (laenge > 0 && Zeile[laenge - 1] == '\r' && !Abgeschnitten) --laenge;
+    // A CR at the end belongs to the line end, wherever it fell (kept or beyond the room).
+    int inhalt = gesamt - (letztes == '\r' ? 1 : 0);
+    if (laenge > inhalt) laenge = inhalt;
     Zeile[laenge] = '\0';
     ++ZeilenNummer;
-    if (Abgeschnitten) {
+    if (inhalt > laenge) {
+        Abgeschnitten = 1;
         Fehler = 1;
         Fehlermeldung(kZuLang, 0);
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/fxtexte.h"
+#include "platform/files.h"
 #include "support/golden.h"
 
 using korvat::test::ScriptedDialogs;
@@ -57,16 +58,6 @@ TEST_F(Texte, MessagesWrittenIntoProgramsFitTheirFieldAndNeverEndIt) {
     for (int16_t n = 9123; n <= 9130; ++n) EXPECT_LE(Text(n).size(), 45u) << n;
 }
 
-TEST_F(Texte, CodePage1252BytesComeOutAsTheyAre) {
-    EXPECT_EQ(Text(8260),
-              "Bereichs\xfc"
-              "berschreitung");
-    EXPECT_EQ(Text(8308),
-              "Zielpunkt au\xdf"
-              "erhalb des Werkst\xfc"
-              "cks");
-}
-
 TEST_F(Texte, BufferSizeLimitsTheCopyAndTheBytesBehindStayUntouched) {
     char puffer[16];
     std::memset(puffer, '#', sizeof puffer);
@@ -103,10 +94,10 @@ TEST_F(Texte, OverrideFileReplacesTextsAndReportsItsBadLines) {
               "3905 = Stra\xc3\x9f"
               "e \xe2\x82\xac\n"   // UTF-8, converted
               "8260 = Vorsicht\n"  // a later line wins
-              "12abc = kaputt\n"
               "9122 Zusammensetzung\n"
               "40000 = zu gro\xdf\n"
-              "-3 = negativ\n");
+              "-3 = negativ\n"
+              "12abc = kaputt\n");
     EXPECT_EQ(LadeTextDatei(pfad.c_str()), 6);
     EXPECT_EQ(Text(8260), "Vorsicht");
     EXPECT_EQ(Text(7040), "Weiter?\nNein bricht ab.");
@@ -121,7 +112,7 @@ TEST_F(Texte, OverrideFileReplacesTextsAndReportsItsBadLines) {
               "cks")
         << "untouched";
     EXPECT_EQ(std::string(TextDateiMeldung()),
-              pfad + ", Zeile 9: Textnummer fehlt oder ist keine Zahl (und 2 weitere Zeilen)");
+              pfad + ", Zeile 9: \"=\" nach der Textnummer fehlt (und 2 weitere Zeilen)");
 
     // Dropping the overrides brings the own texts back.
     EXPECT_EQ(LadeTextDatei(nullptr), 0);
@@ -139,6 +130,19 @@ TEST_F(Texte, AMissingOverrideFileKeepsTheOwnTexts) {
                                                    ": Datei kann nicht ge\xf6"
                                                    "ffnet werden");
     EXPECT_EQ(Text(7040), "Weiter warten? (Nein bricht die Ausgabe ab)");
+}
+
+TEST_F(Texte, AReadFailureKeepsTheTextsReadSoFarAndSaysSo) {
+    TempDir dir;
+    std::string pfad = dir.File("texte.txt");
+    WriteFile(pfad, "8260 = Achtung\n");
+    korvat::platform::FailReadAfter(1);
+    EXPECT_EQ(LadeTextDatei(pfad.c_str()), 0);
+    korvat::platform::FailReadAfter(0);
+    EXPECT_EQ(std::string(TextDateiMeldung()), pfad + ", Zeile 1: Lesefehler");
+    EXPECT_EQ(Text(8260),
+              "Bereichs\xfc"
+              "berschreitung");
 }
 
 TEST(TexteUmgebung, KorvatTextsIsReadOnFirstUse) {
