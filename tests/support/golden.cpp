@@ -23,10 +23,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     EXPECT_TRUE(out.good()) << "cannot write " << path;
 }
 
-std::string Golden(const std::string& name) {
-    return ReadFile(std::string(KORVAT_TEST_DIR) + "/golden/" + name);
-}
-
 std::string Crlf(const std::string& lf_text) {
     std::string out;
     out.reserve(lf_text.size() + lf_text.size() / 16);

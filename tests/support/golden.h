@@ -18,7 +18,12 @@ void WriteFile(const std::string& path, const std::string& bytes);
 
 // A golden file beside the test: KORVAT_TEST_DIR/golden/<name>. Golden files are written with
 // LF line ends for readability; Crlf() turns them into the CR LF the library writes.
-std::string Golden(const std::string& name);
+// Defined here, not in the support library: KORVAT_TEST_DIR is set for each test program.
+#ifdef KORVAT_TEST_DIR
+inline std::string Golden(const std::string& name) {
+    return ReadFile(std::string(KORVAT_TEST_DIR) + "/golden/" + name);
+}
+#endif
 std::string Crlf(const std::string& lf_text);
 
 // Passes when both are equal byte for byte; otherwise names the first differing line and byte
