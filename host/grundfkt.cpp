@@ -164,7 +164,7 @@ int ZEAW::TLeseZeile() {
 
 void ZEAW::Beginn(const char* text, const char* name) {
     if (text == nullptr) text = "";
-    if (name != nullptr && *name != '\0') Kopiere(Name, sizeof Name, name);
+    if (name != nullptr && *name != '\0' && name != Name) Kopiere(Name, sizeof Name, name);
     // Text from the reader's own line keeps the line number and the cut mark.
     std::less_equal<const char*> le;
     bool eigeneZeile = le(Zeile, text) && le(text, Zeile + sizeof Zeile - 1);
