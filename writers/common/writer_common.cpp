@@ -105,6 +105,14 @@ bool Anhaengen(char* out, size_t size, const char* format, ...) {
     return ok;
 }
 
+bool FormatiereZahl(char* out, size_t size, const char* numberFormat, double value) {
+    bool ok = Formatiere(out, size, numberFormat, value);
+    if (ok && out[0] == '-' && std::strspn(out + 1, "0.") == std::strlen(out + 1)) {
+        std::memmove(out, out + 1, std::strlen(out));
+    }
+    return ok;
+}
+
 int SchreiberTastaturabfrage(int16_t* countdown, int32_t* escape1, int32_t* escape2) {
     if (--*countdown > 0) return 0;
     platform::Event e;

@@ -71,6 +71,11 @@ bool FormatiereV(char* out, size_t size, const char* format, va_list args);
 bool Anhaengen(char* out, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// One number printed with a number format such as "%1.3lf" (see ZahlFormat). A value that
+// prints as zero is written without its minus sign ("0.000", never "-0.000"), so that a
+// coordinate a hair below zero does not read as a negative one. Result as Formatiere.
+bool FormatiereZahl(char* out, size_t size, const char* numberFormat, double value);
+
 // The writers' own keyboard poll, run on every tenth call: counts *countdown down; when it
 // reaches 0 (or was not positive), removes every waiting message of the host's queue, sets
 // *escape1 and *escape2 to 1 on a key-down of Escape, passes paint messages on to their windows,

@@ -29,7 +29,13 @@ void KopiereText(char* out, size_t size, const char* field, size_t fieldSize,
 
 bool Verschieden(double a, double b) { return std::fabs(a - b) >= 0.001; }
 
+const MaschEinstellung kKeineEinstellung{};
+
 }  // namespace
+
+const MaschEinstellung& CDIN::E() const {
+    return settings_ != nullptr ? *settings_ : kKeineEinstellung;
+}
 
 // ---- Common writer calls ------------------------------------------------------------------
 
@@ -43,6 +49,10 @@ short CDIN::Open(short portWanted, const MaschEinstellung* settings, short gerae
     int openedLocal = 0;
     if (openedBefore == nullptr) openedBefore = &openedLocal;
     if (settings == nullptr) {
+        // Nothing is opened; the switches go off so that later calls write nothing.
+        settings_ = nullptr;
+        KanalOffen = 0;
+        Eilgangausgabe = Wechselausgabe = Spindelausgabe = 0;
         SetzeFehler(1005, 0, 0, "CDIN::Open: no machine settings given", "");
         *openedBefore = 1;
         return 1;
@@ -285,9 +295,16 @@ bool CDIN::Koordinaten(const char* gwort, std::initializer_list<Achswert> axes,
     if (!SatzSetzen("%s", gwort)) return false;
     bool first = true;
     for (const Achswert& a : axes) {
-        char pattern[40];
-        Formatiere(pattern, sizeof pattern, "%s%%c%s", first ? "" : " ", a.format);
-        if (!SatzAnhaengen(pattern, a.letter, a.value)) return false;
+        char number[48];
+        if (!FormatiereZahl(number, sizeof number, a.format, a.value)) {
+            char text[256];
+            Formatiere(text, sizeof text, "CDIN: %c=%g is too long for a block; block refused",
+                       a.letter, a.value);
+            Satz[0] = '\0';
+            Fehler(kFehlerSatzZuLang, text);
+            return false;
+        }
+        if (!SatzAnhaengen("%s%c%s", first ? "" : " ", a.letter, number)) return false;
         first = false;
     }
     return SatzAnhaengen("%s", suffix);
@@ -295,7 +312,7 @@ bool CDIN::Koordinaten(const char* gwort, std::initializer_list<Achswert> axes,
 
 const char* CDIN::GWort(int word) {
     static const char* const kWords[4] = {"G0 ", "G1 ", "G2 ", "G3 "};
-    bool modal = settings_ != nullptr && settings_->GModal == 'z';
+    bool modal = E().GModal == 'z';
     const char* result = (modal && LetztesGWort == word) ? "" : kWords[word & 3];
     LetztesGWort = static_cast<int16_t>(word);
     return result;
@@ -410,7 +427,7 @@ void CDIN::AddVorschub() {
     if (VorschubGeaendert(Vorschub, LetzterVorschub)) {
         if (Optionen & 8192) {
             SatzAnhaengen(" F%1.2f", Vorschub * 1000 / 60);
-        } else if (settings_ != nullptr && settings_->VorschubFormat != 0) {
+        } else if (E().VorschubFormat != 0) {
             SatzAnhaengen(" F%1.3f", Vorschub);
         } else {
             SatzAnhaengen(" F%1d", static_cast<int>(Ganzzahl(Vorschub)));
@@ -487,7 +504,7 @@ void CDIN::EilgangXYZ(double x, double y, double z, bool offsets, bool speedWord
 void CDIN::Move(double x, double y) {
     if (!Eilgangausgabe || !Endlich("Move", {x, y})) return;
     VorEilgang(true, true, x, y);
-    EilgangXY(x, y, true, settings_->DrehzahlImEilgang == 1);
+    EilgangXY(x, y, true, E().DrehzahlImEilgang == 1);
     NachEilgang();
 }
 
@@ -539,7 +556,7 @@ void CDIN::Move3_abs(double x, double y, double z) {
 void CDIN::Move3_mit_Anfahrlogik(double x, double y, double z, short withOffsets) {
     if (!Eilgangausgabe || !Endlich("Move3_mit_Anfahrlogik", {x, y, z})) return;
     bool offsets = withOffsets != 0;
-    bool speedWord = settings_->DrehzahlImEilgang == 1;
+    bool speedWord = E().DrehzahlImEilgang == 1;
     VorEilgang(true, true, x, y);
     if ((Verschieden(x, LetztesX) || Verschieden(y, LetztesY)) && Verschieden(z, LetztesZ)) {
         // Going down: reach the place above the work first, then plunge. Going up: leave the

@@ -232,5 +232,8 @@ class CDIN {
     // Fills Wendel with the helical Z word for kind 83, else empties it.
     void WendelSetzen(double z, int kind);
 
+    // The settings of the last Open, or a zero-filled record before the first one.
+    const MaschEinstellung& E() const;
+
     const MaschEinstellung* settings_{};
 };

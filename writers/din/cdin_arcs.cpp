@@ -24,17 +24,18 @@ bool Verschieden(double a, double b) { return std::fabs(a - b) >= 0.001; }
 void CDIN::WendelSetzen(double z, int kind) {
     Wendel[0] = '\0';
     if (kind != 83) return;
-    char pattern[40];
-    Formatiere(pattern, sizeof pattern, " %%c%s", FormatZ);
-    Formatiere(Wendel, sizeof Wendel, pattern, Adresse[2], WertZ(z));
+    char number[24];
+    FormatiereZahl(number, sizeof number, FormatZ, WertZ(z));
+    Formatiere(Wendel, sizeof Wendel, " %c%s", Adresse[2], number);
 }
 
 bool CDIN::Bogensatz(const char* gwort, double x, double y, double i, double j) {
+    // i and j are the centre words as written (scaled, and for absolute centres offset).
     return Koordinaten(gwort,
                        {{Adresse[0], FormatX, WertX(x, true)},
                         {Adresse[1], FormatY, WertY(y, true)},
-                        {MittelpunktAdresse[0], FormatX, i * MassstabX},
-                        {MittelpunktAdresse[1], FormatY, j * MassstabY}},
+                        {MittelpunktAdresse[0], FormatX, i},
+                        {MittelpunktAdresse[1], FormatY, j}},
                        Wendel);
 }
 
@@ -54,13 +55,15 @@ void CDIN::Kreis(double cx, double cy, double r, double start, double sweep, dou
     }
     if ((Optionen & 8192) && LetzterSatzEilgang) Block("M12");
 
+    // Centre words as written: relative to the start point, or (Optionen 2) the absolute
+    // centre converted like every coordinate, scale first and then the offset.
     double i, j;
     if (Optionen & 2) {
-        i = cx + OffsetX;
-        j = cy + OffsetY;
+        i = WertX(cx, true);
+        j = WertY(cy, true);
     } else {
-        i = cx - LetztesX;
-        j = cy - LetztesY;
+        i = (cx - LetztesX) * MassstabX;
+        j = (cy - LetztesY) * MassstabY;
     }
     int word = sweep > 0 ? 3 : 2;
     // A mirrored axis turns the arc round, unless the axes are swapped as well.
@@ -170,7 +173,7 @@ void CDIN::Move5(int32_t, double x, double y, double z, double a, double b) {
                                {Adresse[2], FormatZ, WertZ(z)},
                                {Adresse[3], FormatA, a},
                                {Adresse[4], FormatB, b}})) {
-        if (settings_ != nullptr && settings_->DrehzahlImEilgang == 1) AddDrehzahl();
+        if (E().DrehzahlImEilgang == 1) AddDrehzahl();
         Dateiausgabe();
     }
     LetztesX = x;
@@ -286,7 +289,7 @@ int CDIN::FreieAchse(double value) {
     if (!Dialekt1314) {
         // The linear axis that the rotary axis stands in for is brought to its place.
         int index = ErsetzteAchse == 'Y' ? 1 : 0;
-        char letter = settings_ != nullptr ? settings_->Achse[index].Adresse : 0;
+        char letter = E().Achse[index].Adresse;
         if (letter == 0) letter = index == 1 ? 'Y' : 'X';
         Block("G0 %c%1.1lf", letter, value);
     }

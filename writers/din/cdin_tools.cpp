@@ -30,10 +30,10 @@ void CDIN::WkzW(int flags, int tool, const AWKZDAT* data) {
         Block("G00 T%1d", place);
     } else if (Optionen & 16384) {
         AnstehenderPlatz = static_cast<int16_t>(place);  // called with the spindle start
-    } else if (settings_ != nullptr && settings_->WechselZeile[0] != '\0') {
-        char templ[sizeof settings_->WechselZeile + 1];
-        size_t n = strnlen(settings_->WechselZeile, sizeof settings_->WechselZeile);
-        std::memcpy(templ, settings_->WechselZeile, n);
+    } else if (E().WechselZeile[0] != '\0') {
+        char templ[sizeof(MaschEinstellung::WechselZeile) + 1];
+        size_t n = strnlen(E().WechselZeile, sizeof(MaschEinstellung::WechselZeile));
+        std::memcpy(templ, E().WechselZeile, n);
         templ[n] = '\0';
         if (WzWZeileAuswerten(templ, place, Satz, sizeof Satz) == 0) {
             Dateiausgabe();
@@ -52,9 +52,8 @@ void CDIN::WkzW(int flags, int tool, const AWKZDAT* data) {
     ErsterWechsel = 1;
     Werkzeugtext[0] = '\0';
 
-    bool comment = !(Optionen & 8192) &&
-                   !(settings_ != nullptr && settings_->KommentarAuf[0] == '~') && !Dialekt15 &&
-                   data != nullptr;
+    bool comment =
+        !(Optionen & 8192) && E().KommentarAuf[0] != '~' && !Dialekt15 && data != nullptr;
     if (comment) {
         bool ok = true;
         switch (data->Art) {
@@ -106,7 +105,8 @@ void CDIN::AktionenVorWkzW() {
     LetztesGWort = -1;
     LetzterVorschub = -1.0f;
     VorschubAnstehend = 1;
-    DrehzahlAnstehend = 1;
+    // A speed is repeated only once one is known: an "S0" would stop the spindle.
+    if (Drehzahl > 0) DrehzahlAnstehend = 1;
     LetztesX = LetztesY = -10000000.0;
     LetztesZ = 1000.0;
     Richtung = 0;
