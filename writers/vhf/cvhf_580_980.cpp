@@ -270,6 +270,8 @@ int CVHF_580_980::BerechneMasstab(float diameter) {
         GrenzeXY /= r;
         GrenzeZ /= r;
         VorschuebeBegrenzen();
+        // A speed the cap lowered must reach the machine before the next move.
+        Geschwindigkeit = -1;
     }
     return 0;
 }
