@@ -161,6 +161,7 @@ int CCX268IO::pclose(int closePort, int closeFile) {
 int CCX268IO::poutstr(const char* text) {
     if (Fehlerflag) return 1;
     if (!text) text = "";
+    // The whole length counts (not a 16-bit count), so a text of 64 KiB or more is not cut.
     const uint32_t n = static_cast<uint32_t>(std::strlen(text));
     int ergebnis = 1;
     if (PortOffen) {

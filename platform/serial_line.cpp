@@ -329,17 +329,23 @@ uint32_t SerialLine::Write(const void* buffer, uint32_t n) {
     const char* in = static_cast<const char*>(buffer);
     uint32_t done = 0;
     uint32_t start = NowMs();
+    bool saidReady = false;  // the last poll said "ready" (a printer port always says so)
     while (done < n) {
         ssize_t w = write(fd, in + done, n - done);
         if (w > 0) {
             done += static_cast<uint32_t>(w);
+            saidReady = false;
             continue;
         }
         if (w < 0 && errno == EINTR) continue;
         bool hangup = w == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
         uint32_t wait = Left(start, total);
         if (wait == 0) break;
+        // A device whose poll says ready while it is still busy is retried every millisecond
+        // instead of in a busy loop.
+        if (saidReady && !hangup) Sleep(1);
         short ev = hangup ? POLLHUP : Wait(fd, POLLOUT, wait);
+        saidReady = ev & POLLOUT;
         if (ev == 0) break;
         if (!(ev & POLLOUT)) {
             SitOut(wait);
