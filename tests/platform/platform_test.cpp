@@ -111,9 +111,14 @@ TEST(Dialogs, DefaultHandlerAnswersWithTheDefaultButton) {
     EXPECT_EQ(platform::DefaultAnswer(MB_ABORTRETRYIGNORE | MB_DEFBUTTON2), IDRETRY);
     EXPECT_EQ(platform::DefaultAnswer(MB_OKCANCEL | MB_DEFBUTTON3), IDOK);  // no third button
 
+    // The box goes to stderr, its code page 1252 texts shown as UTF-8.
     platform::SetDialogHandler(nullptr);
-    EXPECT_EQ(platform::Dialogs().MessageBox(nullptr, "Text", "Titel", MB_YESNO | MB_DEFBUTTON2),
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(platform::Dialogs().MessageBox(nullptr, "Fr\xe4ser \x80", "Werkzeug",
+                                             MB_YESNO | MB_DEFBUTTON2),
               IDNO);
+    EXPECT_TRUE(SameBytes("[Werkzeug] Fr\xc3\xa4ser \xe2\x82\xac\n  [Yes / No] -> No\n",
+                          testing::internal::GetCapturedStderr()));
     char text[16] = "Vorschlag";
     EXPECT_EQ(platform::Dialogs().TextInput(nullptr, "T", "P", text, 15), IDOK);
     EXPECT_STREQ(text, "Vorschlag");
