@@ -57,9 +57,7 @@ int16_t CCLIPP::Linie(RPOINT* p1, RPOINT* p2, RPOINT* q1, RPOINT* q2) {
         a = *p2;
         b = *p1;
     }
-    // Wholly right, left, below or above: nothing to see. Lines parallel to X below or above
-    // the rectangle are rejected here too rather than coming out as a point on its boundary.
-    if (a.X > x2 || b.X < x1 || (a.Y < y1 && b.Y < y1) || (a.Y > y2 && b.Y > y2)) return 0;
+    if (a.X > x2) return 0;  // wholly right
 
     int16_t code = 4;
     if (a.X < x1) {
@@ -67,9 +65,9 @@ int16_t CCLIPP::Linie(RPOINT* p1, RPOINT* p2, RPOINT* q1, RPOINT* q2) {
         a.X = x1;
         code = a.X <= b.X ? 1 : 0;
     }
-    // The start is moved only forwards, towards b. Once moved it must lie inside the
-    // rectangle; a start that would have to move past b or past x2, or a line that the first
-    // move left wholly below or above, crosses the rectangle nowhere.
+    // The start is moved only forwards, towards b, and must then lie inside the rectangle. A line
+    // whose end lies on the same outer side (wholly below or above, also when parallel to X, or
+    // left so by the first move) or whose start would pass x2 crosses the rectangle nowhere.
     if (code != 0 && a.Y < y1) {
         if (b.Y < y1) {
             code = 0;
