@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct Scenario {
 };
 
 const std::vector<Scenario>& Scenarios();
+
+// Test names show the golden file rather than the bytes of the case.
+inline void PrintTo(const Scenario& s, std::ostream* os) { *os << s.golden; }
 
 // Settings as a fresh host record: everything 0, file extension "ngc".
 MaschEinstellung DefaultSettings();

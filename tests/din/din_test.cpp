@@ -9,6 +9,7 @@
 #include "din_scenarios.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
+#include "support/pty.h"
 
 namespace korvat::test::din {
 namespace {
@@ -25,9 +26,11 @@ TEST_P(DinProgram, MatchesGolden) {
     EXPECT_TRUE(SameBytes(Crlf(Golden(GetParam().golden)), w.bytes));
 }
 
-TEST_P(DinProgram, Rs274ReadsTheMovesAskedFor) {
+// The plain ISO programs, read back by LinuxCNC's interpreter.
+class DinReadBack : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(DinReadBack, Rs274ReadsTheMovesAskedFor) {
     const Scenario& s = GetParam();
-    if (!s.iso) GTEST_SKIP() << "not a plain ISO program";
     ASSERT_FALSE(Rs274Program().empty()) << "rs274 (linuxcnc-uspace) is not installed";
     ScriptedDialogs dialogs;
     Written w = Write(s);
@@ -40,11 +43,21 @@ TEST_P(DinProgram, Rs274ReadsTheMovesAskedFor) {
     EXPECT_TRUE(SameMoves(w.expect.list(), r.calls)) << r.input;
 }
 
-INSTANTIATE_TEST_SUITE_P(Golden, DinProgram, ::testing::ValuesIn(Scenarios()),
-                         [](const ::testing::TestParamInfo<Scenario>& info) {
-                             std::string name = info.param.golden;
-                             return name.substr(0, name.find('.'));
-                         });
+std::string CaseName(const ::testing::TestParamInfo<Scenario>& info) {
+    std::string name = info.param.golden;
+    return name.substr(0, name.find('.'));
+}
+
+std::vector<Scenario> IsoScenarios() {
+    std::vector<Scenario> iso;
+    for (const Scenario& s : Scenarios()) {
+        if (s.iso) iso.push_back(s);
+    }
+    return iso;
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, DinProgram, ::testing::ValuesIn(Scenarios()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Iso, DinReadBack, ::testing::ValuesIn(IsoScenarios()), CaseName);
 
 // A writer opened on a temporary file; Text() closes it and returns the program.
 class Din : public ::testing::Test {
@@ -246,6 +259,31 @@ TEST_F(Din, RotaryEngravingInDialect13LeavesItToTheControl) {
     // No free-axis block: the tool change, the control's rotary blocks, then the move.
     std::string start = "T1 M6\r\nG0 X0\r\nG115 X0 A25.0000\r\nG0 X10.000 Y0.000\r\n";
     EXPECT_EQ(Text().substr(0, start.size()), start);
+}
+
+// A program written to a machine on a serial line and to a file at once: the machine receives
+// exactly the bytes of the file.
+TEST_F(Din, MachineOnTheLineReceivesTheProgramFileBytes) {
+    PtyPeer machine;
+    machine.ExportAs("KORVAT_COM3");
+    machine.StartReading();
+    settings.Schnittstelle = 3;
+    settings.Baudrate = 9600;
+    settings.Datenbits = 8;
+    settings.Optionen = 4 | 512;
+    int before = 0;
+    ASSERT_EQ(writer.Open(1, &settings, 0, dir.File("p").c_str(), &before, "LINE"), 0);
+    writer.SetzeVorschuebe(1000, 200);
+    writer.Move3(1, 2, 3);
+    writer.Draw3(1, 2, -1);
+    writer.Kreis(1, 7, 5, -1.5707963267948966, 3.141592653589793, 1, 12, -1, 0);
+    std::string file = Text();
+    std::string expected =
+        "%LINE\r\nN1 G0 X1.000 Y2.000 Z3.000\r\nN2 G1 X1.000 Y2.000 Z-1.000 F200\r\n"
+        "N3 G3 X1.000 Y12.000 I0.000 J5.000 F1000\r\n";
+    EXPECT_EQ(file, expected);
+    EXPECT_EQ(machine.WaitCollected(expected.size(), 5000), expected);
+    EXPECT_EQ(cx268io.Fehlernummer, 0);
 }
 
 TEST_F(Din, ToolCheckStopsTheOutputWithItsCode) {
