@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     try {
         for (size_t i = 0; i < commands.size(); ++i)
             if (commands[i]->parsed()) result = runs[i]();
-    } catch (const JobError& e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "korvat: %s\n", e.what());
         result = kExitJob;
     }

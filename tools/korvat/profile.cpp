@@ -3,6 +3,7 @@
 #include "tools/korvat/profile.h"
 
 #include <ini.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cmath>
@@ -431,6 +432,9 @@ Machine LoadMachineText(const std::string& text, const std::string& name) {
 }
 
 Machine LoadMachine(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        throw JobError(path, 0, 0, "is a folder, not a machine profile");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw JobError(path, 0, 0, std::string("cannot read profile: ") + std::strerror(errno));

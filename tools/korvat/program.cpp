@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "tools/korvat/adapters/adapter.h"
 #include "tools/korvat/errors.h"
@@ -71,6 +72,14 @@ CallRecorder ReadJob(const Job& job, const Machine& machine) {
         RunGcode(job.text, job.file, options, calls);
     }
     return calls;
+}
+
+}  // namespace korvat::tool
+
+namespace korvat::tool {
+
+void MissingOverride(const char* call) {
+    throw std::logic_error(std::string("writer adapter does not override ") + call);
 }
 
 }  // namespace korvat::tool

@@ -87,7 +87,8 @@ std::string Format(const Call& c) {
         if (info.args[i] == 't') {
             out += '"' + c.text + '"';
         } else {
-            out += number;
+            // A value that rounds to zero is written without a sign.
+            out += std::strcmp(number, "-0.0000") == 0 ? "0.0000" : number;
         }
     }
     out += ')';

@@ -34,33 +34,45 @@ const WriterClass* FindWriter(std::string_view name);
 extern const WriterClass* const kWriters[];
 
 // Adapters that simply forward a call to the member of the same name fill in this template;
-// a class whose members differ overrides those calls (see cdin.cpp for a complete adapter).
+// a class whose member takes other arguments overrides that call in its adapter (see cdin.cpp
+// for a complete adapter). Virtual members of a template are always compiled, so a forward
+// that does not fit the class compiles to a refusal instead, which the override replaces.
+[[noreturn]] void MissingOverride(const char* call);
+#define KORVAT_FORWARD(call)                   \
+    do {                                       \
+        if constexpr (requires { w_.call; }) { \
+            w_.call;                           \
+        } else {                               \
+            MissingOverride(#call);            \
+        }                                      \
+    } while (0)
+
 template <class C>
 class ForwardingWriter : public Writer {
   public:
-    void SetzeVorschuebe(float xy, float z) override { w_.SetzeVorschuebe(xy, z); }
-    void SetzeVorschub(float feed) override { w_.SetzeVorschub(feed); }
-    void Spinddreh(int32_t rpm) override { w_.Spinddreh(rpm); }
-    void Spindea(int on, float dwell) override { w_.Spindea(on, dwell); }
+    void SetzeVorschuebe(float xy, float z) override { KORVAT_FORWARD(SetzeVorschuebe(xy, z)); }
+    void SetzeVorschub(float feed) override { KORVAT_FORWARD(SetzeVorschub(feed)); }
+    void Spinddreh(int32_t rpm) override { KORVAT_FORWARD(Spinddreh(rpm)); }
+    void Spindea(int on, float dwell) override { KORVAT_FORWARD(Spindea(on, dwell)); }
     void WkzW(int flags, int tool) override {
         AWKZDAT data = ToolData(*machine_, tool);
-        w_.WkzW(flags, tool, &data);
+        KORVAT_FORWARD(WkzW(flags, tool, &data));
     }
-    void Move(double x, double y) override { w_.Move(x, y); }
-    void Move3(double x, double y, double z) override { w_.Move3(x, y, z); }
-    void MoveZ(double z) override { w_.MoveZ(z); }
-    void Draw(double x, double y) override { w_.Draw(x, y); }
-    void Draw3(double x, double y, double z) override { w_.Draw3(x, y, z); }
+    void Move(double x, double y) override { KORVAT_FORWARD(Move(x, y)); }
+    void Move3(double x, double y, double z) override { KORVAT_FORWARD(Move3(x, y, z)); }
+    void MoveZ(double z) override { KORVAT_FORWARD(MoveZ(z)); }
+    void Draw(double x, double y) override { KORVAT_FORWARD(Draw(x, y)); }
+    void Draw3(double x, double y, double z) override { KORVAT_FORWARD(Draw3(x, y, z)); }
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
                double ez, int kind) override {
-        w_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
+        KORVAT_FORWARD(Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind));
     }
-    void Wait(float seconds) override { w_.Wait(seconds); }
-    void Stop() override { w_.Stop(); }
+    void Wait(float seconds) override { KORVAT_FORWARD(Wait(seconds)); }
+    void Stop() override { KORVAT_FORWARD(Stop()); }
     void SStringln(int numbered, const char* text) override {
-        w_.SStringln(static_cast<short>(numbered), text);
+        KORVAT_FORWARD(SStringln(static_cast<short>(numbered), text));
     }
-    void Close() override { w_.Close(1, 1); }
+    void Close() override { KORVAT_FORWARD(Close(1, 1)); }
 
   protected:
     C w_{};

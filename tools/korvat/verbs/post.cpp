@@ -1,5 +1,6 @@
 // korvat post: runs a job through the machine's writer and writes the program.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -73,20 +74,30 @@ int Post(const Options& o) {
 
     std::string path = OutputPath(o, machine);
     CheckOutputFolder(path);
-    std::string temporary = TemporaryBeside(path);
+    // The writer names its file base + "." + Dateiendung and some dialects print the base's
+    // name in the program head, so the program is written under its own name into a hidden
+    // folder beside the output and moved into place at the end.
+    std::string folder = TemporaryBeside(path);
     std::string ext = std::string(".") + machine.settings.Dateiendung;
-    if (temporary.size() + ext.size() > kChannelPath)
+    std::string program = Stem(path);
+    std::string base = folder + "/" + program;
+    if (base.size() + ext.size() > kChannelPath)
         throw JobError(path, 0, 0,
                        "output path is too long for the writer (at most " +
-                           std::to_string(kChannelPath - ext.size() - 20) + " characters)");
-    std::string written = temporary + ext;
+                           std::to_string(kChannelPath) + " characters with the work folder)");
+    if (mkdir(folder.c_str(), 0700) != 0)
+        throw JobError(path, 0, 0, "cannot create the work folder " + folder);
+    std::string written = base + ext;
+    auto cleanUp = [&] {
+        std::remove(written.c_str());
+        rmdir(folder.c_str());
+    };
 
     std::unique_ptr<Writer> writer = FindWriter(machine.className)->make();
-    std::string program = o.job.empty() ? "example" : Stem(o.job);
-    if (writer->Open(machine, temporary.c_str(), program.c_str()) != 0) {
-        std::remove(written.c_str());
+    if (writer->Open(machine, base.c_str(), program.c_str()) != 0) {
         std::string why = Describe(cx268io);
         cx268io.pclose(2, 1);
+        cleanUp();
         throw JobError(path, 0, 0, "cannot be created (" + why + ")");
     }
     ProgressBar progress;
@@ -96,10 +107,16 @@ int Post(const Options& o) {
     if (cx268io.Fehlernummer != 0 || cx268io.Fehlerflag != 0) {
         std::string why = Describe(cx268io);
         cx268io.pclose(2, 1);
-        std::remove(written.c_str());
+        cleanUp();
         throw JobError(path, 0, 0, "not written: " + why);
     }
-    Publish(written, path);
+    try {
+        Publish(written, path);
+    } catch (...) {
+        cleanUp();
+        throw;
+    }
+    rmdir(folder.c_str());
 
     // The summary: blocks are the program's lines.
     size_t bytes = 0, blocks = 0;

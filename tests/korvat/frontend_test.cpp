@@ -1,0 +1,213 @@
+// The job front ends and machine profiles, checked through the call recorder: what a job says
+// must arrive as exactly these library calls, and every input the subset does not cover must
+// stop with a message naming the file, line and column.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/golden.h"
+#include "tools/korvat/errors.h"
+#include "tools/korvat/frontends.h"
+#include "tools/korvat/profile.h"
+#include "tools/korvat/recorder.h"
+
+namespace korvat::tool {
+namespace {
+
+using korvat::test::Golden;
+using korvat::test::ReadFile;
+using korvat::test::SameBytes;
+
+std::string Transcript(const std::string& gcode, double feedFactor = 1.0) {
+    CallRecorder calls;
+    GcodeOptions options;
+    options.feedFactor = feedFactor;
+    RunGcode(gcode, "job.ngc", options, calls);
+    return calls.Transcript();
+}
+
+// The message of the JobError the job raises, or "" when it runs through.
+std::string GcodeError(const std::string& gcode) {
+    try {
+        Transcript(gcode);
+    } catch (const JobError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(Gcode, JobWithModesUnitsArcsAndHelixGivesTheseCalls) {
+    std::string job = ReadFile(std::string(KORVAT_TEST_DIR) + "/jobs/frontend.ngc");
+    EXPECT_TRUE(SameBytes(Golden("frontend.calls.txt"), Transcript(job)));
+}
+
+TEST(Gcode, FeedsGoToTheMachinesUnit) {
+    // 1500 mm/min for a machine that takes m/min; inches per minute to millimetres first.
+    EXPECT_EQ("SetzeVorschuebe(1.5000, 1.5000)\nSetzeVorschub(1.5000)\n",
+              Transcript("F1500\n", 0.001));
+    EXPECT_EQ("SetzeVorschuebe(0.2540, 0.2540)\nSetzeVorschub(0.2540)\n",
+              Transcript("G20 F10\n", 0.001));
+}
+
+TEST(Gcode, ArcsTurnTheRightWayRoundAndCloseFullCircles) {
+    // Quarter arcs both ways from (10, 0) around the origin, then a clockwise full circle.
+    std::string job =
+        "G0 X10 Y0 Z0\nF100\nG3 X0 Y10 I-10 J0\nG2 X10 Y0 I0 J-10\nG2 X10 Y0 I-10 J0\n";
+    EXPECT_EQ(
+        "Move3(10.0000, 0.0000, 0.0000)\n"
+        "SetzeVorschuebe(100.0000, 100.0000)\nSetzeVorschub(100.0000)\n"
+        "Kreis(0.0000, 0.0000, 10.0000, 0.0000, 1.5708, 0.0000, 10.0000, 0.0000, 0)\n"
+        "Kreis(0.0000, 0.0000, 10.0000, 1.5708, -1.5708, 10.0000, 0.0000, 0.0000, 0)\n"
+        "Kreis(0.0000, 0.0000, 10.0000, 0.0000, -6.2832, 10.0000, 0.0000, 0.0000, 0)\n",
+        Transcript(job));
+    // From (0, 0) to (10, 10) around (0, 10): G3 with R10 takes the quarter, G2 with R-10 the
+    // longer way, three quarters.
+    std::string head =
+        "Move3(0.0000, 0.0000, 0.0000)\n"
+        "SetzeVorschuebe(100.0000, 100.0000)\nSetzeVorschub(100.0000)\n";
+    EXPECT_EQ(
+        head + "Kreis(0.0000, 10.0000, 10.0000, -1.5708, 1.5708, 10.0000, 10.0000, 0.0000, 0)\n",
+        Transcript("G0 X0 Y0 Z0\nF100\nG3 X10 Y10 R10\n"));
+    EXPECT_EQ(
+        head + "Kreis(0.0000, 10.0000, 10.0000, -1.5708, -4.7124, 10.0000, 10.0000, 0.0000, 0)\n",
+        Transcript("G0 X0 Y0 Z0\nF100\nG2 X10 Y10 R-10\n"));
+}
+
+TEST(Gcode, ProgramEndStopsReadingAndDelimitersAreSkipped) {
+    EXPECT_EQ("Stop()\n", Transcript("%\nM0\nM2\nG18 anything after the end\n%\n"));
+}
+
+TEST(Gcode, WordsOutsideTheSubsetAreErrorsWithLineAndColumn) {
+    EXPECT_EQ("job.ngc:2:4: unsupported word G18", GcodeError("G21\nG1 G18 X1 F10\n"));
+    EXPECT_EQ("job.ngc:1:1: unsupported word M4", GcodeError("M4 S1000\n"));
+    EXPECT_EQ("job.ngc:1:5: unsupported word G81", GcodeError("G90 G81 X1 Y1 Z-1 R1\n"));
+    EXPECT_EQ("job.ngc:1:1: unsupported word G91.1", GcodeError("G91.1\n"));
+    EXPECT_EQ("job.ngc:1:7: unsupported word A10", GcodeError("G0 X1 A10\n"));
+    EXPECT_EQ("job.ngc:1:5: malformed number '1.2.3' after X", GcodeError("G0 X1.2.3\n"));
+    EXPECT_EQ("job.ngc:1:6: malformed number '' after X", GcodeError("G0 X Y1\n"));
+    EXPECT_EQ("job.ngc:1:5: expressions and parameters are not supported",
+              GcodeError("G0 X[1+2]\n"));
+    EXPECT_EQ("job.ngc:1:1: expressions and parameters are not supported", GcodeError("#1=2\n"));
+    EXPECT_EQ("job.ngc:1:1: unsupported word O100", GcodeError("O100 sub\n"));
+    EXPECT_EQ("job.ngc:1:1: block delete ('/') is not supported", GcodeError("/G0 X1\n"));
+    EXPECT_EQ("job.ngc:1:4: comment is not closed with ')'", GcodeError("G0 (open X1\n"));
+}
+
+TEST(Gcode, InconsistentLinesAreErrors) {
+    EXPECT_EQ("job.ngc:1:1: axis words without a motion code (G0, G1, G2 or G3)",
+              GcodeError("X10\n"));
+    EXPECT_EQ("job.ngc:1:1: feed move without a feed rate (F)", GcodeError("G1 X10\n"));
+    EXPECT_EQ("job.ngc:1:7: word X appears twice in one line", GcodeError("G0 X1 X2\n"));
+    EXPECT_EQ("job.ngc:1:4: two codes of one kind in a line: G0 and G1", GcodeError("G0 G1 X1\n"));
+    EXPECT_EQ("job.ngc:1:1: M6 without a tool selected by T", GcodeError("M6\n"));
+    EXPECT_EQ("job.ngc:1:1: G4 needs the dwell time in seconds as P", GcodeError("G4\n"));
+    EXPECT_EQ("job.ngc:1:7: P is only read with G4 (dwell)", GcodeError("G0 X1 P2\n"));
+    EXPECT_EQ("job.ngc:2:1: arc end point is 12.0000 mm from the centre, its start 10.0000 mm",
+              GcodeError("G0 X10 Y0\nG3 X0 Y12 I-10 J0 F100\n"));
+    EXPECT_EQ("job.ngc:2:11: radius R is shorter than half the distance to the end point",
+              GcodeError("G0 X0 Y0\nG3 X10 Y0 R4 F100\n"));
+    EXPECT_EQ("job.ngc:2:8: I belongs to arcs (G2, G3), not to G1",
+              GcodeError("F100\nG1 X10 I5\n"));
+}
+
+TEST(CallScript, EachLineIsOneCallWithItsArguments) {
+    std::string script =
+        "# comments and blank lines are skipped\n"
+        "\n"
+        "SetzeVorschuebe 1000, 200\n"
+        "Move3 1 2 3   # trailing comment\n"
+        "Kreis 0 0 5 0 3.14159 -5 0 -1 83\n"
+        "WkzW 1 4\n"
+        "SStringln 1 (raw text, kept # as is)\n"
+        "Stop\n";
+    CallRecorder calls;
+    RunCallScript(script, "job.calls", calls);
+    EXPECT_EQ(
+        "SetzeVorschuebe(1000.0000, 200.0000)\n"
+        "Move3(1.0000, 2.0000, 3.0000)\n"
+        "Kreis(0.0000, 0.0000, 5.0000, 0.0000, 3.1416, -5.0000, 0.0000, -1.0000, 83)\n"
+        "WkzW(1, 4)\n"
+        "SStringln(1, \"(raw text, kept # as is)\")\n"
+        "Stop()\n",
+        calls.Transcript());
+}
+
+TEST(CallScript, BadLinesNameLineAndColumn) {
+    auto error = [](const std::string& script) -> std::string {
+        CallRecorder calls;
+        try {
+            RunCallScript(script, "job.calls", calls);
+        } catch (const JobError& e) {
+            return e.what();
+        }
+        return "";
+    };
+    EXPECT_EQ("job.calls:2:1: unknown call 'Mvoe3'", error("Stop\nMvoe3 1 2 3\n"));
+    EXPECT_EQ("job.calls:1:9: malformed number '2x'", error("Move3 1 2x 3\n"));
+    EXPECT_EQ("job.calls:1:10: Move3 takes 3 arguments, found 2", error("Move3 1 2\n"));
+    EXPECT_EQ("job.calls:1:9: MoveZ takes 1 arguments; '2' is one too many", error("MoveZ 1 2\n"));
+    EXPECT_EQ("job.calls:1:6: '1.5' must be a whole number", error("WkzW 1.5 2\n"));
+}
+
+std::string ProfileError(const std::string& text) {
+    try {
+        LoadMachineText(text, "m.ini");
+    } catch (const JobError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(Profile, FieldsAndToolsAreSetByName) {
+    Machine m = LoadMachineText(
+        "[machine]\nclass = CDIN\nfeed_unit = mm/s\noutput = out/part\n"
+        "[MaschEinstellung]\nOptionen = 4 + 512\nDateiendung = din\nGModal = z\n"
+        "Massstab[2] = -1\nAchse[0].Adresse = U\nKommentarAuf = \xc2\xab\n"
+        "HdhOptionen = UUU\nQParameter = 1\n"
+        "[InitStruct]\nAufloesung[1] = 200\nBytes[4] = 7\n"
+        "[tool 7]\nkind = engraving\ntip_diameter = 0.1\nangle = 90\n",
+        "m.ini");
+    EXPECT_EQ("CDIN", m.className);
+    EXPECT_DOUBLE_EQ(1.0 / 60, m.feedFactor);
+    EXPECT_EQ("out/part", m.output);
+    EXPECT_EQ(516, m.settings.Optionen);
+    EXPECT_STREQ("din", m.settings.Dateiendung);
+    EXPECT_EQ('z', m.settings.GModal);
+    EXPECT_EQ(-1.0f, m.settings.Massstab[2]);
+    EXPECT_EQ('U', m.settings.Achse[0].Adresse);
+    EXPECT_STREQ("\xab", m.settings.KommentarAuf);  // UTF-8 in the file, code page 1252 here
+    EXPECT_EQ(0, std::string(m.settings.HdhOptionen, 3).compare("UUU"));
+    EXPECT_EQ(1, m.settings.QParameter);  // not overwritten by the three letters before it
+    EXPECT_EQ(200.0f, m.init.Aufloesung[1]);
+    EXPECT_EQ(7, m.init.Bytes[4]);
+    AWKZDAT t = ToolData(m, 7);
+    EXPECT_EQ(0, t.Art);
+    EXPECT_FLOAT_EQ(0.05f, t.Spitzenradius);
+    EXPECT_FLOAT_EQ(1.5707964f, t.Winkel);
+}
+
+TEST(Profile, MistakesNameFileLineAndKey) {
+    EXPECT_EQ("m.ini:4: Optionn: unknown key",
+              ProfileError("[machine]\nclass = CDIN\n[MaschEinstellung]\nOptionn = 4\n"));
+    EXPECT_EQ("m.ini:4: Nachkommastellen: '12' is out of range 0 to 9",
+              ProfileError("[machine]\nclass = CDIN\n[MaschEinstellung]\nNachkommastellen = 12\n"));
+    EXPECT_EQ("m.ini:2: Baudrate: 'fast' is not a whole number",
+              ProfileError("[MaschEinstellung]\nBaudrate = fast\n"));
+    EXPECT_EQ("m.ini:2: Massstab[0]: 'one' is not a number",
+              ProfileError("[MaschEinstellung]\nMassstab[0] = one\n"));
+    EXPECT_EQ("m.ini:2: GModal: 'zz' is not a single character",
+              ProfileError("[MaschEinstellung]\nGModal = zz\n"));
+    EXPECT_EQ("m.ini:3: class: given twice",
+              ProfileError("[machine]\nclass = CDIN\nclass = CHDH\n"));
+    EXPECT_EQ("m.ini:2: x: unknown section [machnie]", ProfileError("[machnie]\nx = 1\n"));
+    EXPECT_EQ("m.ini:2: kind: 'drill' is not engraving, endmill or ballmill",
+              ProfileError("[tool 3]\nkind = drill\n"));
+    EXPECT_EQ("m.ini:2: feed_unit: 'ipm' is not a feed unit (mm/min, m/min, mm/s, in/min)",
+              ProfileError("[machine]\nfeed_unit = ipm\n"));
+    EXPECT_EQ("m.ini:2: not a key = value line or a [section]",
+              ProfileError("[machine]\nclass CDIN\n"));
+    EXPECT_EQ("m.ini: [machine] class is missing", ProfileError("[machine]\n"));
+}
+
+}  // namespace
+}  // namespace korvat::tool

@@ -1,0 +1,320 @@
+// The korvat program run as a machinist runs it: programs for every example profile compared
+// byte for byte with hand-written ones, G-code jobs posted for the plain ISO machine and read
+// back by LinuxCNC's rs274 next to the job itself, bad input of every kind, the preview.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/golden.h"
+#include "tests/support/rs274.h"
+
+namespace {
+
+using korvat::test::Crlf;
+using korvat::test::Golden;
+using korvat::test::ReadFile;
+using korvat::test::SameBytes;
+using korvat::test::TempDir;
+using korvat::test::WriteFile;
+
+const std::string kJobs = std::string(KORVAT_TEST_DIR) + "/jobs/";
+
+struct Outcome {
+    int exit = -1;
+    std::string out, err;
+};
+
+// Runs the program with args in folder dir, without a terminal.
+Outcome Korvat(const std::string& dir, const std::string& args) {
+    std::string cmd = "cd '" + dir +
+                      "' && KORVAT_MACHINES='" KORVAT_SOURCE_DIR
+                      "/examples/machines' '" KORVAT_PROGRAM "' " +
+                      args + " >.stdout 2>.stderr </dev/null";
+    int status = std::system(cmd.c_str());
+    Outcome r;
+    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadFile(dir + "/.stdout");
+    r.err = ReadFile(dir + "/.stderr");
+    std::remove((dir + "/.stdout").c_str());
+    std::remove((dir + "/.stderr").c_str());
+    return r;
+}
+
+// The visible files of a folder, sorted, one a line.
+std::string Listing(const std::string& dir) {
+    std::string cmd = "ls -A '" + dir + "' | grep -v '^\\.std' > '" + dir + "/../listing'";
+    std::system(cmd.c_str());
+    std::string list = ReadFile(dir + "/../listing");
+    std::remove((dir + "/../listing").c_str());
+    return list;
+}
+
+TEST(ExampleProfiles, EachWritesItsDialectByteForByte) {
+    for (const char* name :
+         {"iso", "din-13", "din-15", "din-19", "din-20", "din-8192", "din-16384"}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        Outcome r = Korvat(dir.path(),
+                           "post " + kJobs + "dialects.ngc --machine " + name + " -o dialects.nc");
+        ASSERT_EQ(0, r.exit) << r.err;
+        EXPECT_TRUE(
+            SameBytes(Crlf(Golden(std::string(name) + ".nc")), ReadFile(dir.File("dialects.nc"))));
+        EXPECT_EQ("dialects.nc\n", Listing(dir.path()));  // no work files left behind
+    }
+}
+
+TEST(BuiltInExample, PostsForThePlainIsoMachineAndSaysWhere) {
+    TempDir dir;
+    Outcome r = Korvat(dir.path(), "post");
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ("korvat-example.nc\n", r.out);
+    EXPECT_EQ(
+        "korvat: example.ngc (built in) posted for iso.ini (built in) (CDIN): 31 blocks, 771 "
+        "bytes, 2 tool changes\n",
+        r.err);
+    std::string program = ReadFile(dir.File("korvat-example.nc"));
+    EXPECT_EQ(771u, program.size());
+}
+
+// ---- Round trips through rs274 ---------------------------------------------------------------
+
+// What the interpreter did, in millimetres: moves with the feed in force, dwells, spindle starts
+// with their speed, stops and tool changes, up to the program end.
+// rs274 prints four decimals of the program's unit: in inches that is 0.00254 mm, so a job in
+// inches is compared within 0.001 mm plus half of that last printed digit.
+struct Event {
+    std::string name;
+    std::vector<double> args;
+    double tolerance = 0.001;
+};
+
+std::vector<Event> Events(const korvat::test::Rs274Result& result) {
+    std::vector<Event> events;
+    double unit = 1, feed = 0, speed = 0;
+    for (const auto& c : result.calls) {
+        if (c.name == "PROGRAM_END") break;
+        if (c.line.find("CANON_UNITS_INCHES") != std::string::npos) unit = 25.4;
+        if (c.line.find("CANON_UNITS_MM") != std::string::npos) unit = 1;
+        // The feed is in the unit in force when the move runs.
+        if (c.name == "SET_FEED_RATE") feed = c.args.at(0);
+        double tolerance = unit == 1 ? 0.001 : 0.001 + 0.00005 * 25.4;
+        if (c.name == "SET_SPINDLE_SPEED") speed = c.args.back();
+        if (c.name == "STRAIGHT_TRAVERSE" || c.name == "STRAIGHT_FEED") {
+            Event e{c.name, {c.args[0] * unit, c.args[1] * unit, c.args[2] * unit}, tolerance};
+            if (c.name == "STRAIGHT_FEED") e.args.push_back(feed * unit);
+            events.push_back(e);
+        } else if (c.name == "ARC_FEED") {
+            // end X, end Y, centre X, centre Y, turn, end Z
+            events.push_back({c.name,
+                              {c.args[0] * unit, c.args[1] * unit, c.args[2] * unit,
+                               c.args[3] * unit, c.args[4], c.args[5] * unit, feed * unit},
+                              tolerance});
+        } else if (c.name == "DWELL" || c.name == "CHANGE_TOOL") {
+            events.push_back({c.name, c.args});
+        } else if (c.name == "START_SPINDLE_CLOCKWISE") {
+            events.push_back({c.name, {speed}});
+        } else if (c.name == "STOP_SPINDLE_TURNING" || c.name == "PROGRAM_STOP") {
+            events.push_back({c.name, {}});
+        }
+    }
+    return events;
+}
+
+// Same events in the same order; lengths within 0.001 mm, feeds within 5 % (the writer writes
+// a feed word only when the feed changed by more than that).
+::testing::AssertionResult SameEvents(const std::vector<Event>& job,
+                                      const std::vector<Event>& ours) {
+    for (size_t i = 0; i < std::max(job.size(), ours.size()); ++i) {
+        if (i >= job.size() || i >= ours.size())
+            return ::testing::AssertionFailure()
+                   << "event " << i << ": " << (i < job.size() ? job[i].name : "nothing")
+                   << " in the job, " << (i < ours.size() ? ours[i].name : "nothing")
+                   << " in our program";
+        const Event& a = job[i];
+        const Event& b = ours[i];
+        bool same = a.name == b.name && a.args.size() == b.args.size();
+        for (size_t k = 0; same && k < a.args.size(); ++k) {
+            bool isFeed = (a.name == "STRAIGHT_FEED" && k == 3) || (a.name == "ARC_FEED" && k == 6);
+            double tolerance =
+                isFeed ? 0.05 * std::fabs(a.args[k]) : std::max(a.tolerance, b.tolerance);
+            same = std::fabs(a.args[k] - b.args[k]) <= tolerance;
+        }
+        if (!same) {
+            auto text = [](const Event& e) {
+                std::string s = e.name + "(";
+                for (double v : e.args) s += std::to_string(v) + " ";
+                return s + ")";
+            };
+            return ::testing::AssertionFailure()
+                   << "event " << i << ": job " << text(a) << ", ours " << text(b);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class RoundTrip : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(RoundTrip, Rs274ReadsOurProgramAsItReadsTheJob) {
+    if (korvat::test::Rs274Program().empty()) GTEST_SKIP() << "rs274 is not installed";
+    TempDir dir;
+    std::string job = GetParam() == "example.ngc"
+                          ? std::string(KORVAT_SOURCE_DIR) + "/examples/jobs/example.ngc"
+                          : kJobs + GetParam();
+    Outcome r = Korvat(dir.path(), "post '" + job + "' --machine iso -o out.nc");
+    ASSERT_EQ(0, r.exit) << r.err;
+
+    korvat::test::Rs274Options asWritten;
+    asWritten.dropHeadLine = false;
+    asWritten.fanucDwell = false;
+    asWritten.appendEnd = false;
+    korvat::test::Rs274Result fromJob = korvat::test::RunRs274(ReadFile(job), asWritten);
+    korvat::test::Rs274Result fromOurs = korvat::test::RunRs274(ReadFile(dir.File("out.nc")));
+    ASSERT_TRUE(fromJob.ran && fromJob.exitCode == 0) << fromJob.errors;
+    ASSERT_TRUE(fromOurs.ran && fromOurs.exitCode == 0) << fromOurs.errors << fromOurs.input;
+    std::vector<Event> expected = Events(fromJob);
+    ASSERT_GT(expected.size(), 5u);
+    EXPECT_TRUE(SameEvents(expected, Events(fromOurs))) << fromOurs.input;
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, RoundTrip,
+                         ::testing::Values("example.ngc", "frontend.ngc", "incremental.ngc",
+                                           "inch.ngc", "helix.ngc"),
+                         [](const auto& info) {
+                             std::string n = info.param.substr(0, info.param.find('.'));
+                             return n;
+                         });
+
+// ---- Bad input ---------------------------------------------------------------------------
+
+// A failing run: exit code 1, exactly one line on stderr, and the folder as it was.
+void ExpectFailure(const std::string& dir, const std::string& args, const std::string& message) {
+    std::string before = Listing(dir);
+    Outcome r = Korvat(dir, args);
+    EXPECT_EQ(1, r.exit) << args;
+    EXPECT_EQ("korvat: " + message + "\n", r.err) << args;
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(before, Listing(dir)) << "files left behind by " << args;
+}
+
+TEST(BadInput, JobErrorsNameFileLineAndColumnAndLeaveNoProgram) {
+    TempDir dir;
+    WriteFile(dir.File("plane.ngc"), "G21 G90\nG0 X1 Y1\nG18 G2 X5 Z1 I2 K0 F100\nM30\n");
+    WriteFile(dir.File("number.ngc"), "G21\nG1 X1.2.5 F100\n");
+    WriteFile(dir.File("out.nc"), "an older program\n");
+    ExpectFailure(dir.path(), "post plane.ngc --machine iso -o out.nc",
+                  "plane.ngc:3:1: unsupported word G18");
+    ExpectFailure(dir.path(), "post number.ngc --machine iso -o out.nc",
+                  "number.ngc:2:5: malformed number '1.2.5' after X");
+    ExpectFailure(dir.path(), "post missing.ngc --machine iso",
+                  "missing.ngc: cannot read job: No such file or directory");
+    // The program of an earlier run is still there, untouched.
+    EXPECT_EQ("an older program\n", ReadFile(dir.File("out.nc")));
+}
+
+TEST(BadInput, ProfileErrorsNameFileLineAndKey) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), "G0 X1\n");
+    WriteFile(dir.File("typo.ini"), "[machine]\nclass = CDIN\n[MaschEinstellung]\nOptionen = 4x\n");
+    WriteFile(dir.File("other.ini"), "[machine]\nclass = CFOO\n");
+    mkdir(dir.File("folder.ini").c_str(), 0755);
+    ExpectFailure(dir.path(), "post job.ngc --machine typo.ini",
+                  "typo.ini:4: Optionen: '4x' is not a whole number");
+    ExpectFailure(dir.path(), "post job.ngc --machine nothere.ini",
+                  "nothere.ini: cannot read profile: No such file or directory");
+    ExpectFailure(dir.path(), "post job.ngc --machine folder.ini",
+                  "folder.ini: is a folder, not a machine profile");
+    Outcome r = Korvat(dir.path(), "post job.ngc --machine other.ini");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(0u, r.err.rfind("korvat: other.ini: class 'CFOO' has no writer in korvat (known: "
+                              "CDIN",
+                              0))
+        << r.err;
+}
+
+TEST(BadInput, OutputFolderMissingOrReadOnly) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), "G0 X1\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine iso -o nofolder/out.nc",
+                  "nofolder/out.nc: output folder nofolder does not exist");
+    if (geteuid() != 0) {
+        mkdir(dir.File("locked").c_str(), 0555);
+        ExpectFailure(dir.path(), "post job.ngc --machine iso -o locked/out.nc",
+                      "locked/out.nc: output folder locked is not writable");
+    }
+    // Even root cannot create files in /proc.
+    Outcome r = Korvat(dir.path(), "post job.ngc --machine iso -o /proc/korvat-test.nc");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(0u, r.err.rfind("korvat: /proc/korvat-test.nc: ", 0)) << r.err;
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+    EXPECT_NE(0, access("/proc/korvat-test.nc", F_OK));
+}
+
+TEST(BadInput, UsageErrorsExitWithTwo) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), "G0 X1\n");
+    EXPECT_EQ(2, Korvat(dir.path(), "").exit);
+    EXPECT_EQ(2, Korvat(dir.path(), "post --bogus").exit);
+    EXPECT_EQ(2, Korvat(dir.path(), "post job.ngc").exit);     // a job needs a machine
+    EXPECT_EQ(2, Korvat(dir.path(), "preview job.ngc").exit);  // and a preview a file
+    EXPECT_EQ("job.ngc\n", Listing(dir.path()));
+    Outcome help = Korvat(dir.path(), "post --help");
+    EXPECT_EQ(0, help.exit);
+    EXPECT_NE(std::string::npos, help.out.find("Examples:"));
+}
+
+// ---- Preview and machine list ------------------------------------------------------------
+
+TEST(Preview, BuiltInExampleParsesWithOnePathPerMoveKindAndToolAndItsExtents) {
+    TempDir dir;
+    Outcome r = Korvat(dir.path(), "preview -o example.svg");
+    ASSERT_EQ(0, r.exit) << r.err;
+    // A reader no one here wrote: Python's XML parser lists the picture's elements.
+    WriteFile(dir.File("read.py"),
+              "import sys, xml.etree.ElementTree as ET\n"
+              "ns = '{http://www.w3.org/2000/svg}'\n"
+              "root = ET.parse(sys.argv[1]).getroot()\n"
+              "print('extents', root.get('data-extents'))\n"
+              "for p in root.iter(ns + 'path'):\n"
+              "    if p.get('class'):\n"
+              "        print(p.get('class'), p.get('data-tool'), p.get('stroke-dasharray'))\n"
+              "print('frame', len(root.findall(ns + 'rect[@class=\"extents\"]')))\n"
+              "print('scale', root.find(ns + 'g[@class=\"scale\"]').get('data-length'))\n");
+    std::string cmd = "cd '" + dir.path() + "' && python3 read.py example.svg > structure.txt";
+    ASSERT_EQ(0, std::system(cmd.c_str()));
+    // The example engraves a 60 x 40 mm frame with tool 1 and mills a slot with tool 2.
+    EXPECT_EQ(
+        "extents 0 0 60 40\n"
+        "rapid 1 4 3\n"
+        "feed 1 None\n"
+        "arc 1 None\n"
+        "rapid 2 4 3\n"
+        "feed 2 None\n"
+        "arc 2 None\n"
+        "frame 1\n"
+        "scale 10\n",
+        ReadFile(dir.File("structure.txt")));
+}
+
+TEST(Machines, ListsEveryExampleProfileWithItsClass) {
+    TempDir dir;
+    Outcome r = Korvat(dir.path(), "machines");
+    ASSERT_EQ(0, r.exit) << r.err;
+    for (const char* name :
+         {"iso ", "din-13 ", "din-15 ", "din-19 ", "din-20 ", "din-8192 ", "din-16384 "}) {
+        size_t at = r.out.find(std::string("\n") + name);
+        if (r.out.rfind(name, 0) == 0) at = 0;
+        ASSERT_NE(std::string::npos, at) << name << " missing in\n" << r.out;
+        EXPECT_NE(std::string::npos, r.out.find("CDIN", at)) << name;
+    }
+}
+
+}  // namespace
