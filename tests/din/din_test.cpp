@@ -221,6 +221,29 @@ TEST_F(Din, ToolLineTemplate) {
     EXPECT_STREQ(out, "");
 }
 
+// Which rapid moves carry a pending speed word: Move, Move3_abs and the ordered approach only
+// with DrehzahlImEilgang 1, MoveZ always, the single block of Move3, Move_abs and Movez_abs never.
+TEST_F(Din, SpeedWordsOnRapidMoves) {
+    settings.DrehzahlImEilgang = 1;
+    ASSERT_EQ(Open(), 0);
+    writer.Spinddreh(5000);
+    writer.Move3(1, 2, 3);
+    writer.Move_abs(1, 2);
+    writer.Movez_abs(4);
+    writer.Move3_abs(1, 2, 5);
+    writer.Spinddreh(6000);
+    writer.Move(7, 8);
+    writer.Spinddreh(7000);
+    writer.MoveZ(9);
+    EXPECT_EQ(Text(),
+              "G0 X1.000 Y2.000 Z3.000\r\n"
+              "G0 X1.000 Y2.000\r\n"
+              "G0 Z4.000\r\n"
+              "G0 X1.000 Y2.000 Z5.000 S5000\r\n"
+              "G0 X7.000 Y8.000 S6000\r\n"
+              "G0 Z9.000 S7000\r\n");
+}
+
 TEST_F(Din, CommentOpenerTildeSuppressesToolComments) {
     settings.KommentarAuf[0] = '~';
     ASSERT_EQ(Open(), 0);

@@ -549,7 +549,7 @@ void CDIN::Move3_abs(double x, double y, double z) {
         return;
     }
     VorEilgang(true, true, x, y);
-    EilgangXYZ(x, y, z, false, false);
+    EilgangXYZ(x, y, z, false, E().DrehzahlImEilgang == 1);
     NachEilgang();
 }
 
