@@ -1,8 +1,8 @@
 // CKESTL1 against hand-written programs: every member in one program, then the edges that catch
 // real faults (number formatting by magnitude and the separator rule, the tool-change dialogue,
 // workpiece offsets with resolution, the memory warning thresholds, the 300-character line) and
-// bad input (NaN, a disk that fills up). Golden files hold CP1252 bytes; @NAME@ stands for the
-// output path and @STOP@ for the host's stop message, both known only at run time.
+// bad input (NaN, a disk that fills up). Golden files hold CP1252 bytes; @STOP@ stands for the
+// host's stop message, which the host's text library gives at run time.
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -58,7 +58,7 @@ class Datron : public ::testing::Test {
     std::string Expected(const std::string& body) {
         char stop[48];
         LadeRcString(8237, stop, sizeof stop);
-        std::string text = Replace(Golden("head.txt") + Golden(body), "@NAME@", Base());
+        std::string text = Golden("head.txt") + Golden(body);
         return Crlf(Replace(text, "@STOP@", stop));
     }
 
@@ -210,12 +210,12 @@ TEST_F(Datron, NaNCoordinateStopsTheProgramWithAClearError) {
     EXPECT_NE(nullptr, std::strstr(cx268io.Fehlertext2, "Draw3"));
     EXPECT_NE(nullptr, std::strstr(cx268io.Fehlertext2, "nan"));
     std::string body = "Axyz 1, 1, 2, 3, 0, 0 ; Eilgang\n";
-    EXPECT_TRUE(SameBytes(Crlf(Replace(Golden("head.txt"), "@NAME@", Base()) + body), Close()));
+    EXPECT_TRUE(SameBytes(Crlf(Golden("head.txt") + body), Close()));
 }
 
 TEST_F(Datron, FullDiskKeepsEverythingWrittenBeforeTheFault) {
     Open();
-    std::string expected = Crlf(Replace(Golden("head.txt"), "@NAME@", Base()));
+    std::string expected = Crlf(Golden("head.txt"));
     for (int i = 1; expected.size() < 70000; ++i) {
         w.Draw(i, 0);
         expected += "Axyz 0, " + std::to_string(i) + ", 0, Zp, 0, 0 ; Vorschub\r\n";

@@ -71,8 +71,13 @@ short CKESTL1::Open(short portWanted, const MaschEinstellung* settings, const ch
         LetzteTiefe = -10.0f;
         Out_Str("!");
         Ausgabe(0);
+        // The program's name: the file name of the base path, without its folder.
+        const char* name = basePath != nullptr ? basePath : "";
+        for (const char* p = name; *p != '\0'; ++p) {
+            if (*p == '/' || *p == '\\') name = p + 1;
+        }
         Out_Str("! \"");
-        Out_Str(basePath != nullptr ? basePath : "");
+        Out_Str(name);
         Out_Str("\"");
         Ausgabe(0);
         Out_Str("!");
