@@ -5,7 +5,8 @@
 #define KORVAT_VERBS(KORVAT_VERB) \
     KORVAT_VERB(kPost)            \
     KORVAT_VERB(kPreview)         \
-    KORVAT_VERB(kMachines)
+    KORVAT_VERB(kMachines)        \
+    KORVAT_VERB(kDump)
 
 namespace korvat::tool {
 

@@ -1,0 +1,160 @@
+// korvat dump: prints a binary file of the library as text, one record a line, so a user can see
+// what a binary program holds.
+//
+// Formats are found through kFormate below: each entry recognises its files (by extension or by
+// their first bytes) and prints them. To add one (the host's tool-path element files, whose
+// 32-byte records start with the marker "FRXBINWZB"), write its printing function and add one
+// entry to kFormate; nothing else changes.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tools/korvat/errors.h"
+#include "tools/korvat/program.h"
+#include "tools/korvat/verbs/verb.h"
+
+namespace korvat::tool {
+namespace {
+
+struct Options {
+    std::string file;
+};
+
+bool EndsWithNoCase(const std::string& s, const char* suffix) {
+    size_t n = std::strlen(suffix);
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        char a = s[s.size() - n + i], b = suffix[i];
+        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// ---- .LG1: 13-byte records of CZORB --------------------------------------------------------
+
+const char* Lg1Name(int type) {
+    switch (type) {
+        case 1:
+            return "group header";
+        case 5:
+            return "tool pair";
+        case 6:
+        case 7:
+            return "fixed";
+        case 150:
+            return "tool geometry";
+        case 151:
+            return "tool value";
+        case 152:
+            return "tool label";
+        case 153:
+        case 154:
+        case 155:
+            return "reserved";
+        case 156:
+            return "feed/depth";
+        case 157:
+            return "spindle";
+        case 11:
+            return "rapid";
+        case 10:
+            return "cut";
+        case 9:
+            return "group end";
+        default:
+            return "unknown";
+    }
+}
+
+bool IsLg1(const std::string& path, const std::string&) { return EndsWithNoCase(path, ".LG1"); }
+
+// Record number, type, name, then the values: floats, the count of a group header, the label
+// text of record 152 with control characters escaped.
+int DumpLg1(const std::string& path, const std::string& bytes) {
+    for (size_t at = 0; at + 13 <= bytes.size(); at += 13) {
+        const auto* r = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+        int type = r[0];
+        uint32_t u[3];
+        float f[3];
+        for (int i = 0; i < 3; ++i) {
+            u[i] = static_cast<uint32_t>(r[1 + 4 * i]) | static_cast<uint32_t>(r[2 + 4 * i]) << 8 |
+                   static_cast<uint32_t>(r[3 + 4 * i]) << 16 |
+                   static_cast<uint32_t>(r[4 + 4 * i]) << 24;
+            std::memcpy(&f[i], &u[i], sizeof f[i]);
+        }
+        std::printf("%6zu %3d %-13s ", at / 13, type, Lg1Name(type));
+        if (type == 152) {
+            std::string text;
+            size_t n = r[1] < 11 ? r[1] : 11;
+            for (size_t i = 0; i < n; ++i) {
+                unsigned char c = r[2 + i];
+                char esc[8];
+                if (c == '\t') {
+                    text += "\\t";
+                } else if (c < 32 || c == '"' || c == '\\' || c >= 127) {
+                    std::snprintf(esc, sizeof esc, "\\x%02x", c);
+                    text += esc;
+                } else {
+                    text += static_cast<char>(c);
+                }
+            }
+            std::printf("length %d \"%s\"\n", r[1], text.c_str());
+        } else if (type == 1 || type == 7) {
+            std::printf("%g %g %ld\n", f[0], f[1], static_cast<long>(static_cast<int32_t>(u[2])));
+        } else {
+            std::printf("%g %g %g\n", f[0], f[1], f[2]);
+        }
+    }
+    if (bytes.size() % 13 != 0)
+        throw JobError(path, 0, 0,
+                       "ends with an incomplete record of " + std::to_string(bytes.size() % 13) +
+                           " bytes at byte " + std::to_string(bytes.size() / 13 * 13));
+    return kExitOk;
+}
+
+// ---- The table of formats ------------------------------------------------------------------
+
+struct Format {
+    const char* name;
+    bool (*recognise)(const std::string& path, const std::string& bytes);
+    int (*dump)(const std::string& path, const std::string& bytes);
+};
+
+const Format kFormate[] = {
+    {".LG1 record file (CZORB)", IsLg1, DumpLg1},
+    // {"tool-path element file", IsElementFile, DumpElementFile},
+};
+
+int Run(const Options& o) {
+    std::ifstream in(o.file, std::ios::binary);
+    if (!in) throw JobError(o.file, 0, 0, "cannot be read");
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const Format& f : kFormate) {
+        if (f.recognise(o.file, bytes)) return f.dump(o.file, bytes);
+    }
+    std::string known;
+    for (const Format& f : kFormate) known += std::string(known.empty() ? "" : ", ") + f.name;
+    throw JobError(o.file, 0, 0, "is no file that dump knows (" + known + ")");
+}
+
+std::function<int()> Setup(CLI::App& c) {
+    auto o = std::make_shared<Options>();
+    c.add_option("FILE", o->file, "binary file to list")->required();
+    c.footer(
+        "Prints one record a line: its number, type and values.\n"
+        "Example:\n"
+        "  korvat post examples/jobs/example.ngc --machine czorb -o plate.LG1\n"
+        "  korvat dump plate.LG1");
+    return [o] { return Run(*o); };
+}
+
+}  // namespace
+
+extern const Verb kDump = {"dump", "print a binary program (.LG1) as text", Setup};
+
+}  // namespace korvat::tool
