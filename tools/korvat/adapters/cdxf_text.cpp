@@ -1,0 +1,77 @@
+// CDXF_TEXT, the DXF writer: the cutting moves as a drawing. korvat names the output file
+// itself (-o or the profile), so the writer's file-name dialog keeps the proposed name. The
+// drawing's view is sized by InitStruct.Weitere[0] and [1] (width and height in mm, which the
+// writer does not otherwise read); 0 gives 100 x 100 mm.
+#include "platform/dialogs.h"
+#include "tools/korvat/adapters/plot_adapter.h"
+#include "writers/dxf/cdxf_text.h"
+
+namespace korvat::tool {
+namespace {
+
+// Confirms every text input with its proposal and passes all other boxes on.
+class KeepName : public platform::DialogHandler {
+  public:
+    explicit KeepName(platform::DialogHandler& next) : next_(next) {}
+    int MessageBox(HWND owner, const char* text, const char* caption, unsigned style) override {
+        return next_.MessageBox(owner, text, caption, style);
+    }
+    void InfoBox(HWND owner, const char* title, const char* text) override {
+        next_.InfoBox(owner, title, text);
+    }
+    int TextInput(HWND, const char*, const char*, char*, int) override { return 1; }
+
+  private:
+    platform::DialogHandler& next_;
+};
+
+class CdxfWriter : public PlotWriter<CDXF_TEXT> {
+  public:
+    int Open(const Machine& machine, const char* basePath, const char*) override {
+        Take(machine);
+        char path[CDXF_TEXT::kPfadLaenge];
+        char* base = nullptr;
+        if (basePath != nullptr) {
+            std::snprintf(path, sizeof path, "%s", basePath);
+            base = path;
+        }
+        platform::DialogHandler& previous = platform::Dialogs();
+        KeepName keep(previous);
+        platform::SetDialogHandler(&keep);
+        w_.SetzeSpezial(0, nullptr);
+        int result = w_.Open(machine.port ? 1 : 0, &settings_, base, &openedBefore_, 0, nullptr);
+        platform::SetDialogHandler(&previous);
+        if (result == 0) {
+            float width = init_.Weitere[0] > 0 ? init_.Weitere[0] : 100.0f;
+            float height = init_.Weitere[1] > 0 ? init_.Weitere[1] : 100.0f;
+            w_.Start(width, height);
+        }
+        return result;
+    }
+    void SetzeVorschuebe(float xy, float z) override { Feeds(xy, z); }
+    void Spinddreh(int32_t) override {}
+    void Spindea(int, float) override {}
+    void WkzW(int, int) override {}
+    void Move(double x, double y) override { w_.Move3(F(x), F(y), 0); }
+    void Move3(double x, double y, double) override { w_.Move3(F(x), F(y), 0); }
+    void MoveZ(double) override {}
+    void Draw(double x, double y) override { w_.Draw(F(x), F(y)); }
+    void Draw3(double x, double y, double) override { w_.Draw(F(x), F(y)); }
+    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
+               double, int) override {
+        w_.Kreis(F(cx), F(cy), F(r), F(start), F(sweep), F(ex), F(ey));
+    }
+    void Wait(float) override {}
+    void Stop() override {}
+    void SStringln(int, const char*) override {}  // a raw line would break the drawing
+
+  private:
+    static float F(double v) { return static_cast<float>(v); }
+};
+
+}  // namespace
+
+extern const WriterClass kCDXF_TEXT = {"CDXF_TEXT", "m/min", "dxf",
+                                       [] { return std::unique_ptr<Writer>(new CdxfWriter); }};
+
+}  // namespace korvat::tool

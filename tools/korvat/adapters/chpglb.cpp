@@ -1,0 +1,75 @@
+// CHPGLB, the HPGL writer. MaschTyp = 4 in the profile selects the extended dialect of
+// engraving machines (the mode number 4 of the library), anything else plain HPGL for a
+// plotter. InitStruct.Ganzzahl gives the receiver's memory in bytes (0: no limit) and
+// Weitere[2] the top edge of the workpiece. Z below the surface (Z 0) draws, Z at or above it
+// travels with the pen up.
+#include "tools/korvat/adapters/plot_adapter.h"
+#include "writers/hpgl/chpglb.h"
+
+namespace korvat::tool {
+namespace {
+
+class ChpglbWriter : public PlotWriter<CHPGLB> {
+  public:
+    int Open(const Machine& machine, const char* basePath, const char*) override {
+        Take(machine);
+        w_.SetzeSpezial(init_.Ganzzahl, nullptr);
+        int mode = settings_.MaschTyp == 4 ? 4 : 0;
+        return w_.Open(machine.port ? 1 : 0, &settings_, basePath, &openedBefore_, mode, nullptr);
+    }
+    void SetzeVorschuebe(float xy, float z) override {
+        Feeds(xy, z);
+        w_.SetzeVorschuebe(xy, z);
+    }
+    void Spinddreh(int32_t) override {}  // the extended dialect switches the spindle only
+    void Spindea(int on, float dwell) override {
+        w_.Spindea(on);
+        if (on && dwell > 0.0f) w_.Wait(dwell);
+    }
+    void WkzW(int flags, int tool) override { w_.WkzW(flags, tool, 0, 0); }
+    void Move(double x, double y) override { Move3(x, y, z0_); }
+    void Move3(double x, double y, double z) override {
+        w_.Move3(F(x), F(y), F(z));
+        Remember(x, y, z);
+    }
+    void MoveZ(double z) override {
+        w_.MoveZ(F(z));
+        Remember(x0_, y0_, z);
+    }
+    // A feed move in the plane draws only below the surface; above it the pen travels.
+    void Draw(double x, double y) override {
+        if (z0_ < w_.Flughoehe) {
+            w_.Draw(F(x), F(y));
+        } else {
+            w_.Move3(F(x), F(y), F(z0_));
+        }
+        Remember(x, y, z0_);
+    }
+    // A feed move that keeps Z is a move in the plane (relative, at the XY speed).
+    void Draw3(double x, double y, double z) override {
+        if (z == z0_) return Draw(x, y);
+        w_.Draw3(F(x), F(y), F(z), 1);
+        Remember(x, y, z);
+    }
+    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
+               double, int) override {
+        if (z0_ < w_.Flughoehe) {
+            w_.Kreis(F(cx), F(cy), F(r), F(start), F(sweep), F(ex), F(ey));
+        } else {
+            w_.Move3(F(ex), F(ey), F(z0_));
+        }
+        Remember(ex, ey, z0_);
+    }
+    void Wait(float seconds) override { w_.Wait(seconds); }
+    void Stop() override { w_.Stop(); }
+
+  private:
+    static float F(double v) { return static_cast<float>(v); }
+};
+
+}  // namespace
+
+extern const WriterClass kCHPGLB = {"CHPGLB", "m/min", "plt",
+                                    [] { return std::unique_ptr<Writer>(new ChpglbWriter); }};
+
+}  // namespace korvat::tool
