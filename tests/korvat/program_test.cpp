@@ -285,7 +285,8 @@ TEST(Preview, BuiltInExampleParsesWithOnePathPerMoveKindAndToolAndItsExtents) {
               "print('extents', root.get('data-extents'))\n"
               "for p in root.iter(ns + 'path'):\n"
               "    if p.get('class'):\n"
-              "        print(p.get('class'), p.get('data-tool'), p.get('stroke-dasharray'))\n"
+              "        dash = 'dashed' if p.get('stroke-dasharray') else 'solid'\n"
+              "        print(p.get('class'), p.get('data-tool'), dash)\n"
               "print('frame', len(root.findall(ns + 'rect[@class=\"extents\"]')))\n"
               "print('scale', root.find(ns + 'g[@class=\"scale\"]').get('data-length'))\n");
     std::string cmd = "cd '" + dir.path() + "' && python3 read.py example.svg > structure.txt";
@@ -293,12 +294,12 @@ TEST(Preview, BuiltInExampleParsesWithOnePathPerMoveKindAndToolAndItsExtents) {
     // The example engraves a 60 x 40 mm frame with tool 1 and mills a slot with tool 2.
     EXPECT_EQ(
         "extents 0 0 60 40\n"
-        "rapid 1 4 3\n"
-        "feed 1 None\n"
-        "arc 1 None\n"
-        "rapid 2 4 3\n"
-        "feed 2 None\n"
-        "arc 2 None\n"
+        "rapid 1 dashed\n"
+        "feed 1 solid\n"
+        "arc 1 solid\n"
+        "rapid 2 dashed\n"
+        "feed 2 solid\n"
+        "arc 2 solid\n"
         "frame 1\n"
         "scale 10\n",
         ReadFile(dir.File("structure.txt")));

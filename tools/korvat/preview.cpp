@@ -83,6 +83,8 @@ std::string Preview::Svg() const {
     double vx = view.x0 - margin, vy = -view.y1 - margin;
     double vw = w + 2 * margin, vh = h + 3 * margin;
     double font = margin * 0.35;
+    // Line widths and dashes in millimetres of the drawing, so every SVG reader shows the same.
+    double line = 0.003 * std::max(w, h);
 
     std::string s;
     s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -95,8 +97,7 @@ std::string Preview::Svg() const {
          Num(vh) + "\" fill=\"white\"/>\n";
     s += "<rect class=\"extents\" x=\"" + Num(work.x0) + "\" y=\"" + Num(-work.y1) + "\" width=\"" +
          Num(work.x1 - work.x0) + "\" height=\"" + Num(work.y1 - work.y0) +
-         "\" fill=\"#f4f4f0\" stroke=\"#999999\" stroke-width=\"1\" "
-         "vector-effect=\"non-scaling-stroke\"/>\n";
+         "\" fill=\"#f4f4f0\" stroke=\"#999999\" stroke-width=\"" + Num(line / 2) + "\"/>\n";
     char label[120];
     std::snprintf(label, sizeof label, "%.3f x %.3f mm", work.x1 - work.x0, work.y1 - work.y0);
     s += "<text x=\"" + Num(work.x0) + "\" y=\"" + Num(-work.y1 - font * 0.5) +
@@ -135,16 +136,18 @@ std::string Preview::Svg() const {
             const char* colour = kColours[t % (sizeof kColours / sizeof kColours[0])];
             s += std::string("<path class=\"") + kKindNames[kind] + "\" data-tool=\"" +
                  std::to_string(tools_[t]) + "\" d=\"" + d + "\" fill=\"none\" stroke=\"" + colour +
-                 "\" stroke-width=\"" + (kind == kRapid ? "1" : "2") +
-                 "\" vector-effect=\"non-scaling-stroke\"" +
-                 (kind == kRapid ? " stroke-dasharray=\"4 3\"" : "") + "/>\n";
+                 "\" stroke-width=\"" + Num(kind == kRapid ? line / 2 : line) + "\"" +
+                 (kind == kRapid
+                      ? " stroke-dasharray=\"" + Num(4 * line) + " " + Num(3 * line) + "\""
+                      : std::string()) +
+                 " stroke-linecap=\"round\"/>\n";
         }
     }
 
     double by = -view.y0 + margin * 1.5;
     s += "<g class=\"scale\" data-length=\"" + Num(bar) + "\">\n";
     s += "<path d=\"M" + Num(view.x0) + " " + Num(by) + " h" + Num(bar) +
-         "\" stroke=\"black\" stroke-width=\"3\" vector-effect=\"non-scaling-stroke\"/>\n";
+         "\" stroke=\"black\" stroke-width=\"" + Num(line) + "\"/>\n";
     s += "<text x=\"" + Num(view.x0 + bar + font * 0.5) + "\" y=\"" + Num(by + font * 0.35) +
          "\" font-family=\"sans-serif\" font-size=\"" + Num(font) + "\">" + Num(bar) +
          " mm</text>\n</g>\n";
