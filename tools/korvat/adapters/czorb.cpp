@@ -1,6 +1,7 @@
-// CZORB, the .LG1 record file. Its records have no Z and no arcs: a feed move that keeps its
-// depth below the Z threshold is a cut, one that changes Z is a plunge or a retract (a plunge
-// also sets the group's cutting depth), and arcs are cut as short chords. Feeds are stored as
+// CZORB, the .LG1 record file. Its records have no Z and no arcs: a feed move below the Z
+// threshold that moves in X or Y is a cut, a move straight down a plunge, a move to or above the
+// threshold a rapid move; a new depth below the threshold starts a group (SetzeGTiefe), and arcs
+// are cut as short chords. Feeds are stored as
 // given, in m/min. The tool values of the group header come from the profile's tool table:
 // w1 diameter, w2 length, w3 angle, w4 tip diameter, w5 ball diameter, w6 0.
 #include <cmath>
@@ -44,10 +45,18 @@ class CzorbWriter : public Writer {
         x0_ = x, y0_ = y;
     }
     void Draw3(double x, double y, double z) override {
-        if (std::fabs(z - z0_) < 0.0005 && z < w_.ZSchwelle) return Draw(x, y);
-        if (z < w_.ZSchwelle) w_.SetzeGTiefe(static_cast<float>(z));
-        w_.Draw3(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
-        x0_ = x, y0_ = y, z0_ = z;
+        bool below = z < w_.ZSchwelle;
+        bool inPlane = std::fabs(x - x0_) >= 0.001 || std::fabs(y - y0_) >= 0.001;
+        if (below) w_.SetzeGTiefe(static_cast<float>(z));  // new depth: new group
+        if (below && inPlane) {
+            // A cut, level or ramped: the records keep the path, the group its last depth.
+            Draw(x, y);
+        } else {
+            // Straight down (a plunge) or up to or above the threshold (a rapid move).
+            w_.Draw3(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+            x0_ = x, y0_ = y;
+        }
+        z0_ = z;
     }
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
                double ez, int kind) override {
