@@ -10,7 +10,10 @@
 // The adapter files are picked up by the build on their own.
 #include "tools/korvat/adapters/adapter.h"
 
-#define KORVAT_WRITERS(KORVAT_WRITER) KORVAT_WRITER(kCDIN)
+#define KORVAT_WRITERS(KORVAT_WRITER) \
+    KORVAT_WRITER(kCDIN) KORVAT_WRITER(kCHDH) KORVAT_WRITER(kCKESTL1) KORVAT_WRITER(kCZORB) \
+        KORVAT_WRITER(kCHPGLB) KORVAT_WRITER(kCDXF_TEXT) KORVAT_WRITER(kCVHF_580_980) \
+        KORVAT_WRITER(kCTORVE)
 
 namespace korvat::tool {
 
