@@ -214,6 +214,16 @@ TEST_F(Hdh, NaNCoordinateStopsTheProgramWithAClearError) {
     EXPECT_TRUE(SameBytes(Crlf("L X1.000 Y1.000 F1000\n"), Close()));
 }
 
+TEST_F(Hdh, BlockTooLongForItsBufferIsRefusedNotCut) {
+    Open();
+    w.Zustellachse('Z', 1);
+    w.Draw(1e200, 0);  // 200 digits cannot fit a 120-character block
+    w.Zustellachse('Z', 2);
+    EXPECT_EQ(2102, cx268io.Fehlernummer);
+    EXPECT_NE(nullptr, std::strstr(cx268io.Fehlertext2, "line 2"));
+    EXPECT_TRUE(SameBytes(Crlf("L Z1.000\n"), Close()));
+}
+
 TEST_F(Hdh, FullDiskKeepsEverythingWrittenBeforeTheFault) {
     Open();
     std::string expected;
