@@ -1,5 +1,7 @@
 // CDXF_TEXT: whole drawings against hand-written golden files, the file-name dialog, the header
 // sizing, bad values, and ezdxf reading every golden drawing.
+#include <unistd.h>
+
 #include <cmath>
 #include <sstream>
 #include <vector>
@@ -232,6 +234,32 @@ TEST_F(DxfTest, HugeValuesAreWrittenNaNIsRefused) {
             SameBytes(Crlf(HeaderOf("square.dxf") + hugeLine), ReadFile(tmp.File("nan.dxf"))));
         EXPECT_EQ(2103, cx268io.Fehlernummer);
     }
+}
+
+// The same G-code job posted by korvat as a DXF drawing and as plain HPGL: ezdxf and hp2xx see
+// the same drawing (every point of one within 0.05 mm of the other; the plotter has 40 units/mm).
+TEST(KorvatDrawing, DxfAndPlainHpglOfOneJobAgree) {
+    const std::string korvat = KORVAT_BINARY_DIR "/tools/korvat/korvat";
+    if (access(korvat.c_str(), X_OK) != 0) GTEST_SKIP() << "korvat program not built";
+    TempDir tmp;
+    const std::string job = KORVAT_SOURCE_DIR "/examples/jobs/example.ngc";
+    const std::string machines = KORVAT_SOURCE_DIR "/examples/machines/";
+    int status = 0;
+    for (const char* m : {"dxf", "hpgl-plotter"}) {
+        std::string log = RunCommand(
+            korvat + " post " + job + " --machine " + machines + m + ".ini -o " + tmp.File(m),
+            &status);
+        ASSERT_EQ(0, status) << log;
+    }
+    std::string out = RunCommand("/usr/bin/python3 " KORVAT_TEST_DIR "/same_drawing.py " +
+                                     tmp.File("dxf") + " " + tmp.File("hpgl-plotter") + " 40 0.05",
+                                 &status);
+    ASSERT_EQ(0, status) << out;
+    for (const char* finding : {"audit_errors 0\n", "hp2xx_ignored 0\n", "hp2xx_unexpected 0\n",
+                                "dxf_off_hpgl 0 ", "hpgl_off_dxf 0 "}) {
+        EXPECT_NE(std::string::npos, out.find(finding)) << finding << "\n" << out;
+    }
+    EXPECT_EQ(std::string::npos, out.find("dxf_entities 0\n")) << out;
 }
 
 }  // namespace
