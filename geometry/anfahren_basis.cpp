@@ -121,7 +121,7 @@ int16_t CAnfahrenBasis::Bog2Vek3D(ELE_EAW* zentrum, ELE_ARC* bogen, double z0, d
 
     // Largest step whose chord stays within the tolerance, never more than 45 degrees. A
     // tolerance of twice the radius or more (or a radius of 0) has no such step: 45 degrees then.
-    double c = 1.0 - toleranz / r;
+    double c = 1.0 - toleranz / std::fabs(r);
     if (!(c >= -1.0)) c = -1.0;
     if (c > 1.0) c = 1.0;
     double phi = 2.0 * std::acos(c);
@@ -181,7 +181,9 @@ void BogenEndpunkt(const ELE_EAW& zentrum, const ELE_ARC& bogen, double* x, doub
 int32_t CAnfahrenBasis::LeseBogen(ELE_ARC* bogen) {
     ELE_EAW r;
     if (Read_infile(&r) < 0) return -1;
-    if (!Brauchbar(r.X) || !Brauchbar(r.Y) || !Brauchbar(r.Z)) {
+    // An arc turns at most once round; a larger sweep only comes from a damaged file.
+    if (!Brauchbar(r.X) || !Brauchbar(r.Y) || !Brauchbar(r.Z) ||
+        std::fabs(r.Y) > 2 * std::numbers::pi + 1e-9) {
         Fehler(-433, 4130, Eingabe);
         return -1;
     }

@@ -145,6 +145,7 @@ int32_t CAnfahrenKontur::AnfahrenAnGeschlosseneKontur() {
     bool rampeFertig = false, zweiterDurchgang = false, nichtGeschlossen = false;
     bool hoeheGesehen = false;
     int32_t startIndex = -1, teilIndex = -1, runden = 0;
+    double zRunde = 0;      // ramp height at the end of the previous lap
     ELE_EAW teilElement{};  // the split element as the second pass ends it
     ELE_ARC teilBogen{};
     bool teilIstBogen = false;
@@ -168,10 +169,11 @@ int32_t CAnfahrenKontur::AnfahrenAnGeschlosseneKontur() {
                 break;
             }
             // A ramp that gains nothing per lap (a contour without length) would lap forever.
-            if (++runden > korvat::geometry::kMaxRunden) {
+            if (++runden > korvat::geometry::kMaxRunden || (runden > 1 && !(z > zRunde))) {
                 Fehler(-526, 4130, Eingabe);
                 return 0;
             }
+            zRunde = z;
             k = startIndex + 1;
             if (Seek_infile(k, 0) < 0) {
                 Fehler(-455, 4068, Eingabe);
