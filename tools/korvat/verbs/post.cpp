@@ -68,6 +68,7 @@ int Post(const Options& o) {
         std::fprintf(stderr, "korvat post: a job needs --machine (see korvat machines)\n");
         return kExitUsage;
     }
+    ProgressBar progress;  // counts from the start, so reading a long job counts too
     Machine machine = ResolveMachine(o.machine);
     Job job = LoadJob(o.job);
     CallRecorder calls = ReadJob(job, machine);
@@ -100,7 +101,6 @@ int Post(const Options& o) {
         cleanUp();
         throw JobError(path, 0, 0, "cannot be created (" + why + ")");
     }
-    ProgressBar progress;
     calls.Replay(*writer, [&](size_t done, size_t total) { progress.Update(done, total); });
     progress.Finish();
     writer->Close();
