@@ -5,6 +5,7 @@
 // their first bytes) and prints them. To add one (the host's tool-path element files, whose
 // 32-byte records start with the marker "FRXBINWZB"), write its printing function and add one
 // entry to kFormate; nothing else changes.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -117,6 +118,77 @@ int DumpLg1(const std::string& path, const std::string& bytes) {
     return kExitOk;
 }
 
+// ---- Tool-path element files: 32-byte records -----------------------------------------------
+
+const char* ElementName(int type, char art) {
+    switch (type) {
+        case 'U':
+            return "header";
+        case 1:
+        case 6:
+            return "positioning";
+        case 2:
+            return "line";
+        case 3:
+            return "line 3-D";
+        case 4:
+            return "arc centre";
+        case 13:
+            return art == 'g' || art == 't' ? "height mark" : "marker";
+        default:
+            return "other";
+    }
+}
+
+// Element files carry no signature of their own; the approach's output starts with a header
+// record holding "FRXBINWZB", and ".eaw" is the name korvat gives them.
+bool IsElementFile(const std::string& path, const std::string& bytes) {
+    return EndsWithNoCase(path, ".EAW") || (bytes.size() >= 32 && bytes[0] == 'U' &&
+                                            std::memcmp(bytes.data() + 6, "FRXBINWZB", 10) == 0);
+}
+
+// Record number, type, name, the sub-kind letter, then X Y Z (an arc's second record: start and
+// sweep in degrees, radius), the host value and attributes where they are not zero.
+int DumpElementFile(const std::string& path, const std::string& bytes) {
+    bool arcRecord = false;
+    for (size_t at = 0; at + 32 <= bytes.size(); at += 32) {
+        const auto* r = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+        int type = r[0];
+        char art = static_cast<char>(r[1]);
+        int16_t value;
+        double v[3];
+        std::memcpy(&value, r + 2, 2);
+        std::memcpy(v, r + 8, sizeof v);
+        std::printf("%6zu %3d ", at / 32, type);
+        if (type == 'U') {
+            int16_t second;
+            std::memcpy(&second, r + 4, 2);
+            std::printf("%-12s version %d values %d %d\n", "header", r[1], value, second);
+            continue;
+        }
+        if (arcRecord) {
+            std::printf("%-12s start %.6f sweep %.6f radius %.6f", "arc", v[0] * 180 / M_PI,
+                        v[1] * 180 / M_PI, v[2]);
+            arcRecord = false;
+        } else {
+            std::printf("%-12s", ElementName(type, art));
+            if (art >= 0x21 && art < 0x7f) std::printf(" '%c'", art);
+            std::printf(" %.6f %.6f %.6f", v[0], v[1], v[2]);
+            arcRecord = type == 4;
+        }
+        if (value != 0) std::printf(" value %d", value);
+        if (r[4] | r[5] | r[6] | r[7])
+            std::printf(" attributes %d %d %d %d", r[4], r[5], r[6], r[7]);
+        std::printf("\n");
+    }
+    if (bytes.size() % 32 != 0)
+        throw JobError(path, 0, 0,
+                       "ends with an incomplete record of " + std::to_string(bytes.size() % 32) +
+                           " bytes at byte " + std::to_string(bytes.size() / 32 * 32));
+    if (arcRecord) throw JobError(path, 0, 0, "ends inside an arc: its second record is missing");
+    return kExitOk;
+}
+
 // ---- The table of formats ------------------------------------------------------------------
 
 struct Format {
@@ -127,7 +199,7 @@ struct Format {
 
 const Format kFormate[] = {
     {".LG1 record file (CZORB)", IsLg1, DumpLg1},
-    // {"tool-path element file", IsElementFile, DumpElementFile},
+    {"tool-path element file (.eaw)", IsElementFile, DumpElementFile},
 };
 
 int Run(const Options& o) {
@@ -155,6 +227,7 @@ std::function<int()> Setup(CLI::App& c) {
 
 }  // namespace
 
-extern const Verb kDump = {"dump", "print a binary program (.LG1) as text", Setup};
+extern const Verb kDump = {"dump", "print a binary program (.LG1) or element file (.eaw) as text",
+                           Setup};
 
 }  // namespace korvat::tool

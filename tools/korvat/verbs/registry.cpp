@@ -6,7 +6,8 @@
     KORVAT_VERB(kPost)            \
     KORVAT_VERB(kPreview)         \
     KORVAT_VERB(kMachines)        \
-    KORVAT_VERB(kDump)
+    KORVAT_VERB(kDump)            \
+    KORVAT_VERB(kApproach)
 
 namespace korvat::tool {
 
