@@ -8,6 +8,7 @@
 #include "tests/support/golden.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/frontends.h"
+#include "tools/korvat/preview.h"
 #include "tools/korvat/profile.h"
 #include "tools/korvat/recorder.h"
 
@@ -207,6 +208,33 @@ TEST(Profile, MistakesNameFileLineAndKey) {
     EXPECT_EQ("m.ini:2: not a key = value line or a [section]",
               ProfileError("[machine]\nclass CDIN\n"));
     EXPECT_EQ("m.ini: [machine] class is missing", ProfileError("[machine]\n"));
+}
+
+TEST(Preview, ArcsKeepTheirSenseWithYDrawnDownAndFullCirclesComeInHalves) {
+    constexpr double kPi = 3.14159265358979323846;
+    Preview p;
+    p.Move3(0, 0, 5);  // the first move only tells where the tool is
+    p.Draw3(10, 0, -1);
+    p.Kreis(0, 0, 10, 0, kPi / 2, 0, 10, -1, 0);  // counter-clockwise quarter
+    p.WkzW(1, 2);
+    p.Move3(20, 20, 5);
+    p.Kreis(20, 25, 5, -kPi / 2, -2 * kPi, 20, 20, -1, 0);  // clockwise full circle
+    std::string svg = p.Svg();
+    auto has = [&](const std::string& part) {
+        return svg.find(part) != std::string::npos ? ::testing::AssertionSuccess()
+                                                   : ::testing::AssertionFailure() << part;
+    };
+    EXPECT_TRUE(has("data-extents=\"0 0 25 30\""));
+    EXPECT_TRUE(has("class=\"feed\" data-tool=\"0\" d=\"M0 0 L10 0\""));
+    // Seen with y down, counter-clockwise is SVG's negative sense (sweep flag 0).
+    EXPECT_TRUE(has("class=\"arc\" data-tool=\"0\" d=\"M10 0 A10 10 0 0 0 0 -10\""));
+    EXPECT_TRUE(has("class=\"rapid\" data-tool=\"2\" d=\"M0 -10 L20 -20\""));
+    EXPECT_TRUE(
+        has("class=\"arc\" data-tool=\"2\" d=\"M20 -20 A5 5 0 0 1 20 -30 A5 5 0 0 1 20 -20\""));
+    EXPECT_EQ(std::string::npos, svg.find("class=\"rapid\" data-tool=\"0\""));
+    // One colour per tool.
+    EXPECT_NE(svg.substr(svg.find("stroke=", svg.find("data-tool=\"0\"")), 16),
+              svg.substr(svg.find("stroke=", svg.find("data-tool=\"2\"")), 16));
 }
 
 }  // namespace

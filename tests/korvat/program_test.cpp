@@ -85,6 +85,16 @@ TEST(BuiltInExample, PostsForThePlainIsoMachineAndSaysWhere) {
     EXPECT_EQ(771u, program.size());
 }
 
+TEST(CallScript, EveryCallReachesTheWriterWithTheProfilesSettings) {
+    // Block numbers from 10, two decimals and modal motion words come from the profile; the
+    // call script gives rapid, feed, helical, degenerate and empty arcs, raw lines, stop, dwell.
+    TempDir dir;
+    Outcome r = Korvat(dir.path(), "post " + kJobs + "numbered.calls --machine " + kJobs +
+                                       "numbered.ini -o out.din");
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_TRUE(SameBytes(Crlf(Golden("numbered.din")), ReadFile(dir.File("out.din"))));
+}
+
 // ---- Round trips through rs274 ---------------------------------------------------------------
 
 // What the interpreter did, in millimetres: moves with the feed in force, dwells, spindle starts
@@ -216,6 +226,12 @@ TEST(BadInput, JobErrorsNameFileLineAndColumnAndLeaveNoProgram) {
                   "number.ngc:2:5: malformed number '1.2.5' after X");
     ExpectFailure(dir.path(), "post missing.ngc --machine iso",
                   "missing.ngc: cannot read job: No such file or directory");
+    mkdir(dir.File("folder.nc").c_str(), 0755);
+    WriteFile(dir.File("job.nc"), "G0 X1\n");
+    ExpectFailure(dir.path(), "post job.nc --machine iso -o folder.nc",
+                  "folder.nc: is a folder; name the output file");
+    ExpectFailure(dir.path(), "post job.nc --machine iso",
+                  "job.nc: the program would overwrite the job; name it with -o");
     // The program of an earlier run is still there, untouched.
     EXPECT_EQ("an older program\n", ReadFile(dir.File("out.nc")));
 }
