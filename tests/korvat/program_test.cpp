@@ -51,10 +51,11 @@ Outcome Korvat(const std::string& dir, const std::string& args) {
 
 // The visible files of a folder, sorted, one a line.
 std::string Listing(const std::string& dir) {
-    std::string cmd = "ls -A '" + dir + "' | grep -v '^\\.std' > '" + dir + "/../listing'";
-    std::system(cmd.c_str());
-    std::string list = ReadFile(dir + "/../listing");
-    std::remove((dir + "/../listing").c_str());
+    std::string cmd =
+        "ls -A '" + dir + "' | grep -v '^\\.std\\|^\\.listing' > '" + dir + "/.listing'";
+    if (std::system(cmd.c_str()) < 0) ADD_FAILURE() << "cannot list " << dir;
+    std::string list = ReadFile(dir + "/.listing");
+    std::remove((dir + "/.listing").c_str());
     return list;
 }
 
