@@ -171,20 +171,20 @@ TEST(Profile, FieldsAndToolsAreSetByName) {
     EXPECT_EQ("CDIN", m.className);
     EXPECT_DOUBLE_EQ(1.0 / 60, m.feedFactor);
     EXPECT_EQ("out/part", m.output);
-    EXPECT_EQ(516, m.settings.Optionen);
+    EXPECT_EQ(516, +m.settings.Optionen);  // + reads the packed field by value
     EXPECT_STREQ("din", m.settings.Dateiendung);
     EXPECT_EQ('z', m.settings.GModal);
-    EXPECT_EQ(-1.0f, m.settings.Massstab[2]);
+    EXPECT_EQ(-1.0f, +m.settings.Massstab[2]);
     EXPECT_EQ('U', m.settings.Achse[0].Adresse);
     EXPECT_STREQ("\xab", m.settings.KommentarAuf);  // UTF-8 in the file, code page 1252 here
     EXPECT_EQ(0, std::string(m.settings.HdhOptionen, 3).compare("UUU"));
     EXPECT_EQ(1, m.settings.QParameter);  // not overwritten by the three letters before it
-    EXPECT_EQ(200.0f, m.init.Aufloesung[1]);
+    EXPECT_EQ(200.0f, +m.init.Aufloesung[1]);
     EXPECT_EQ(7, m.init.Bytes[4]);
     AWKZDAT t = ToolData(m, 7);
     EXPECT_EQ(0, t.Art);
-    EXPECT_FLOAT_EQ(0.05f, t.Spitzenradius);
-    EXPECT_FLOAT_EQ(1.5707964f, t.Winkel);
+    EXPECT_FLOAT_EQ(0.05f, +t.Spitzenradius);
+    EXPECT_FLOAT_EQ(1.5707964f, +t.Winkel);
 }
 
 TEST(Profile, MistakesNameFileLineAndKey) {
