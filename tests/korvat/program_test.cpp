@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/golden.h"
+#include "tests/support/pty.h"
 #include "tests/support/rs274.h"
 
 namespace {
@@ -59,6 +60,16 @@ std::string Listing(const std::string& dir) {
     return list;
 }
 
+// A failing run: exit code 1, exactly one line on stderr, and the folder as it was.
+void ExpectFailure(const std::string& dir, const std::string& args, const std::string& message) {
+    std::string before = Listing(dir);
+    Outcome r = Korvat(dir, args);
+    EXPECT_EQ(1, r.exit) << args;
+    EXPECT_EQ("korvat: " + message + "\n", r.err) << args;
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(before, Listing(dir)) << "files left behind by " << args;
+}
+
 TEST(ExampleProfiles, EachWritesItsDialectByteForByte) {
     for (const char* name :
          {"iso", "din-13", "din-15", "din-19", "din-20", "din-8192", "din-16384"}) {
@@ -94,6 +105,34 @@ TEST(CallScript, EveryCallReachesTheWriterWithTheProfilesSettings) {
                                        "numbered.ini -o out.din");
     ASSERT_EQ(0, r.exit) << r.err;
     EXPECT_TRUE(SameBytes(Crlf(Golden("numbered.din")), ReadFile(dir.File("out.din"))));
+}
+
+TEST(Port, AMachineOnTheLineGetsTheSameProgramAsTheFile) {
+    // The machine listens on a pseudo-terminal that stands for COM2.
+    korvat::test::PtyPeer machine;
+    machine.ExportAs("KORVAT_COM2");
+    machine.StartReading();
+    TempDir dir;
+    WriteFile(dir.File("line.ini"),
+              "[machine]\nclass = CDIN\nport = yes\n"
+              "[MaschEinstellung]\nSchnittstelle = 2\nBaudrate = 9600\nDatenbits = 8\n"
+              "Eintauchvorschub = -1\n[tool 2]\nkind = endmill\ndiameter = 2\n");
+    Outcome r = Korvat(dir.path(), "post " + kJobs + "dialects.ngc --machine line.ini -o out.nc");
+    ASSERT_EQ(0, r.exit) << r.err;
+    std::string expected = Crlf(Golden("iso.nc"));
+    EXPECT_TRUE(SameBytes(expected, machine.WaitCollected(expected.size(), 5000)));
+    EXPECT_TRUE(SameBytes(expected, ReadFile(dir.File("out.nc"))));
+}
+
+TEST(Port, APortThatCannotBeOpenedStopsBeforeAnyOutput) {
+    TempDir dir;
+    setenv("KORVAT_COM7", dir.File("no-such-line").c_str(), 1);
+    WriteFile(dir.File("line.ini"),
+              "[machine]\nclass = CDIN\nport = yes\n[MaschEinstellung]\nSchnittstelle = 7\n");
+    WriteFile(dir.File("job.ngc"), "G0 X1\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine line.ini -o out.nc",
+                  "out.nc: the machine's port \\\\.\\COM7 cannot be opened");
+    unsetenv("KORVAT_COM7");
 }
 
 // ---- Round trips through rs274 ---------------------------------------------------------------
@@ -205,16 +244,6 @@ INSTANTIATE_TEST_SUITE_P(Jobs, RoundTrip,
                          });
 
 // ---- Bad input ---------------------------------------------------------------------------
-
-// A failing run: exit code 1, exactly one line on stderr, and the folder as it was.
-void ExpectFailure(const std::string& dir, const std::string& args, const std::string& message) {
-    std::string before = Listing(dir);
-    Outcome r = Korvat(dir, args);
-    EXPECT_EQ(1, r.exit) << args;
-    EXPECT_EQ("korvat: " + message + "\n", r.err) << args;
-    EXPECT_EQ("", r.out);
-    EXPECT_EQ(before, Listing(dir)) << "files left behind by " << args;
-}
 
 TEST(BadInput, JobErrorsNameFileLineAndColumnAndLeaveNoProgram) {
     TempDir dir;

@@ -96,10 +96,14 @@ int Post(const Options& o) {
 
     std::unique_ptr<Writer> writer = FindWriter(machine.className)->make();
     if (writer->Open(machine, base.c_str(), program.c_str()) != 0) {
-        std::string why = Describe(cx268io);
+        // A port the channel could not open is named in its record by its device name.
+        bool port = machine.port && std::strncmp(cx268io.Fehlertext1, "\\\\.\\", 4) == 0;
+        std::string why =
+            port ? std::string("the machine's port ") + cx268io.Fehlertext1 + " cannot be opened"
+                 : "cannot be created (" + Describe(cx268io) + ")";
         cx268io.pclose(2, 1);
         cleanUp();
-        throw JobError(path, 0, 0, "cannot be created (" + why + ")");
+        throw JobError(path, 0, 0, why);
     }
     calls.Replay(*writer, [&](size_t done, size_t total) { progress.Update(done, total); });
     progress.Finish();
