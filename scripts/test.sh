@@ -15,3 +15,6 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVAT_SANITIZE=ON \
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+# The approach fuzzer, for a bounded time (FUZZ_SECONDS, default 60).
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
