@@ -113,6 +113,20 @@ bool FormatiereZahl(char* out, size_t size, const char* numberFormat, double val
     return ok;
 }
 
+void FuelleBStInfo(BSTINFO* info, const int32_t (&values)[5], const uint8_t (&bytes)[6],
+                   const char* axes) {
+    if (info == nullptr) return;
+    info->Wert = values[0];
+    info->Bereich1Von = values[1];
+    info->Bereich1Bis = values[2];
+    info->Bereich2Von = values[3];
+    info->Bereich2Bis = values[4];
+    std::memcpy(info->Klein, bytes, sizeof info->Klein);
+    std::memset(info->Achsbuchstaben, 0, sizeof info->Achsbuchstaben);
+    std::strncpy(info->Achsbuchstaben, axes != nullptr ? axes : "",
+                 sizeof info->Achsbuchstaben - 1);
+}
+
 int SchreiberTastaturabfrage(int16_t* countdown, int32_t* escape1, int32_t* escape2) {
     if (--*countdown > 0) return 0;
     platform::Event e;

@@ -1,6 +1,7 @@
 // Logic that every NC program writer shares: number formats from the decimals setting, block
 // numbering with its wrap, tool recoding through the host's magazine table, the 5 % feed rule,
-// rounding to machine units, bounded block formatting and the writers' own keyboard poll.
+// rounding to machine units, bounded block formatting, the block-info record and the writers'
+// own keyboard poll.
 //
 // Everything here is a plain function on the caller's own fields: a writer keeps its state in
 // its own object (the host copies writer objects whole) and calls these to act on it. Nothing
@@ -75,6 +76,13 @@ bool Anhaengen(char* out, size_t size, const char* format, ...)
 // prints as zero is written without its minus sign ("0.000", never "-0.000"), so that a
 // coordinate a hair below zero does not read as a negative one. Result as Formatiere.
 bool FormatiereZahl(char* out, size_t size, const char* numberFormat, double value);
+
+// Fills the block-info record with a writer's fixed values: the value and the two ranges
+// (values: Wert, Bereich1Von, Bereich1Bis, Bereich2Von, Bereich2Bis), the six small bytes and
+// the axis letters, cut to the record's 15 characters with the rest of the field zero. A null
+// record is left alone.
+void FuelleBStInfo(BSTINFO* info, const int32_t (&values)[5], const uint8_t (&bytes)[6],
+                   const char* axes);
 
 // The writers' own keyboard poll, run on every tenth call: counts *countdown down; when it
 // reaches 0 (or was not positive), removes every waiting message of the host's queue, sets

@@ -201,7 +201,7 @@ int CTORVE::SendeBefehl(const char* text) {
 void CTORVE::ToolCheck() { plot::MeldeToolCheck(); }
 
 void CTORVE::FBStInfo(BSTINFO* info) {
-    plot::FuelleBStInfo(info, {100, 0, 999, 0, 0}, {0, 0, 1, 0, 0, 0}, "");
+    korvat::writer::FuelleBStInfo(info, {100, 0, 999, 0, 0}, {0, 0, 1, 0, 0, 0}, "");
 }
 
 int32_t CTORVE::RundeL(float value) { return korvat::writer::RundeL(value); }

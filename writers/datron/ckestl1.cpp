@@ -562,13 +562,5 @@ int CKESTL1::SendeBefehl(const char* text) {
 }
 
 void CKESTL1::FBStInfo(BSTINFO* info) {
-    if (info == nullptr) return;
-    info->Wert = 100;
-    info->Bereich1Von = 0;
-    info->Bereich1Bis = 999;
-    info->Bereich2Von = 0;
-    info->Bereich2Bis = 999;
-    const uint8_t bytes[6] = {0, 0, 1, 0, 0, 0};
-    std::memcpy(info->Klein, bytes, sizeof bytes);
-    info->Achsbuchstaben[0] = '\0';
+    w::FuelleBStInfo(info, {100, 0, 999, 0, 999}, {0, 0, 1, 0, 0, 0}, "");
 }

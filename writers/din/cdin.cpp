@@ -373,15 +373,7 @@ float CDIN::ZBegrenz(float z) { return z < ZGrenze ? z : static_cast<float>(ZGre
 void CDIN::SetzeZBegrenzung(double limit) { ZGrenze = limit; }
 
 void CDIN::FBStInfo(BSTINFO* info) {
-    if (info == nullptr) return;
-    info->Wert = 100;
-    info->Bereich1Von = 0;
-    info->Bereich1Bis = 999;
-    info->Bereich2Von = 0;
-    info->Bereich2Bis = 999;
-    const uint8_t bytes[6] = {100, 0, 10, 0, 0, 60};
-    std::memcpy(info->Klein, bytes, sizeof bytes);
-    Formatiere(info->Achsbuchstaben, sizeof info->Achsbuchstaben, "ABCUV");
+    FuelleBStInfo(info, {100, 0, 999, 0, 999}, {100, 0, 10, 0, 0, 60}, "ABCUV");
 }
 
 int CDIN::BufferWegschreiben() {

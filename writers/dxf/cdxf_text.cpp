@@ -189,7 +189,7 @@ int CDXF_TEXT::Close(int closePort, int closeFile) {
 }
 
 void CDXF_TEXT::FBStInfo(BSTINFO* info) {
-    plot::FuelleBStInfo(info, {100, 0, 999, 0, 999}, {0, 0, 1, 0, 0, 0}, "");
+    korvat::writer::FuelleBStInfo(info, {100, 0, 999, 0, 999}, {0, 0, 1, 0, 0, 0}, "");
 }
 
 int32_t CDXF_TEXT::RundeL(float value) { return korvat::writer::RundeL(value); }

@@ -621,15 +621,7 @@ void CHDH::SetzeFehler(int code, int number, int32_t longNumber, const char* tex
 }
 
 void CHDH::FBStInfo(BSTINFO* info) {
-    if (info == nullptr) return;
-    info->Wert = 100;
-    info->Bereich1Von = 0;
-    info->Bereich1Bis = 999;
-    info->Bereich2Von = 0;
-    info->Bereich2Bis = 999;
-    const uint8_t bytes[6] = {100, 0, 10, 0, 0, 60};
-    std::memcpy(info->Klein, bytes, sizeof bytes);
-    std::snprintf(info->Achsbuchstaben, sizeof info->Achsbuchstaben, "ABCUV");
+    w::FuelleBStInfo(info, {100, 0, 999, 0, 999}, {100, 0, 10, 0, 0, 60}, "ABCUV");
 }
 
 int CHDH::tastaturabfrage() {

@@ -332,7 +332,7 @@ int CHPGLB::SendeBefehl(const char* text) {
 void CHPGLB::ToolCheck() { plot::MeldeToolCheck(); }
 
 void CHPGLB::FBStInfo(BSTINFO* info) {
-    plot::FuelleBStInfo(info, {100, 0, 999, 0, 999}, {0, 0, 1, 0, 0, 0}, "");
+    korvat::writer::FuelleBStInfo(info, {100, 0, 999, 0, 999}, {0, 0, 1, 0, 0, 0}, "");
 }
 
 int32_t CHPGLB::RundeL(float value) { return korvat::writer::RundeL(value); }

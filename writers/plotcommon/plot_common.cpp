@@ -116,16 +116,4 @@ void Werkstueckgroesse(float width, float height, float altWidth, float altHeigh
 
 int32_t Speichergrenze(int32_t limit) { return limit < 1 ? kOhneSpeichergrenze : limit; }
 
-void FuelleBStInfo(BSTINFO* info, const int32_t (&values)[5], const uint8_t (&bytes)[6],
-                   const char* axes) {
-    info->Wert = values[0];
-    info->Bereich1Von = values[1];
-    info->Bereich1Bis = values[2];
-    info->Bereich2Von = values[3];
-    info->Bereich2Bis = values[4];
-    std::memcpy(info->Klein, bytes, sizeof info->Klein);
-    std::memset(info->Achsbuchstaben, 0, sizeof info->Achsbuchstaben);
-    std::strncpy(info->Achsbuchstaben, axes, sizeof info->Achsbuchstaben - 1);
-}
-
 }  // namespace korvat::plot

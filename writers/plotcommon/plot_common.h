@@ -1,8 +1,7 @@
 // What the plotter-style writers (CHPGLB, CDXF_TEXT, CVHF_580_980, CTORVE) share beyond the
 // helpers of writers/common: conversion of millimetres to integer machine units with a range
 // check, the pen prefixes "PD;" / "PU;", the line output with its flush countdown and byte count,
-// the m/min to mm/s speed conversion, angles in degrees, the workpiece size choice and the
-// block-info record.
+// the m/min to mm/s speed conversion, angles in degrees and the workpiece size choice.
 //
 // Error model: a value that cannot be written (NaN, infinite, or beyond the integer range the
 // receivers take) is refused: the command is not written, the channel's error record names the
@@ -83,10 +82,5 @@ void Werkstueckgroesse(float width, float height, float altWidth, float altHeigh
 
 // The receiver memory for SetzeSpezial: values below 1 mean kOhneSpeichergrenze.
 int32_t Speichergrenze(int32_t limit);
-
-// Fills the block-info record with a writer's fixed values: the five 32-bit fields, the six
-// bytes, and the axis-letter text (cut to the record's 15 characters).
-void FuelleBStInfo(BSTINFO* info, const int32_t (&values)[5], const uint8_t (&bytes)[6],
-                   const char* axes);
 
 }  // namespace korvat::plot

@@ -292,7 +292,7 @@ void CVHF_580_980::SetzePU(char* buffer) { plot::SetzePU(&Eilgang, buffer); }
 void CVHF_580_980::ToolCheck() { plot::MeldeToolCheck(); }
 
 void CVHF_580_980::FBStInfo(BSTINFO* info) {
-    plot::FuelleBStInfo(info, {100, 0, 999, 0, 0}, {20, 0, 1, 0, 1, 100}, "");
+    korvat::writer::FuelleBStInfo(info, {100, 0, 999, 0, 0}, {20, 0, 1, 0, 1, 100}, "");
 }
 
 int32_t CVHF_580_980::RundeL(float value) { return korvat::writer::RundeL(value); }
