@@ -1,5 +1,7 @@
 #include "support/rs274.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,10 +110,18 @@ Rs274Result RunRs274(const std::string& program, const Rs274Options& options) {
     }
     WriteFile(dir.File("tools.tbl"), table);
 
-    std::string command = exe + " -t '" + dir.File("tools.tbl") + "' -g '" + dir.File("prog.ngc") +
-                          "' '" + dir.File("canon.txt") + "' 2>'" + dir.File("errors.txt") +
-                          "' </dev/null >/dev/null";
+    // rs274 keeps its parameter file (rs274ngc.var) in the folder it runs in: each run gets its
+    // own folder, so runs in parallel test programs do not read each other's half-written files.
+    std::string command = "cd '" + dir.path() + "' && " + exe + " -t '" + dir.File("tools.tbl") +
+                          "' -g '" + dir.File("prog.ngc") + "' '" + dir.File("canon.txt") +
+                          "' 2>'" + dir.File("errors.txt") + "' </dev/null >/dev/null";
+    // rs274 shares its tool data with every other rs274 on the machine through one memory-mapped
+    // file; two at once crash each other (bus error). Test programs run in parallel, so each run
+    // holds a machine-wide lock.
+    int lock = open("/tmp/korvat-rs274.lock", O_CREAT | O_RDWR, 0666);
+    if (lock >= 0) flock(lock, LOCK_EX);
     int status = std::system(command.c_str());
+    if (lock >= 0) close(lock);
     r.ran = true;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream errors(dir.File("errors.txt"), std::ios::binary);
