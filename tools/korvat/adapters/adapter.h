@@ -33,11 +33,9 @@ const WriterClass* FindWriter(std::string_view name);
 // Every registered class, ending with a null name.
 extern const WriterClass* const kWriters[];
 
-// Adapters that simply forward a call to the member of the same name fill in this template;
-// a class whose member takes other arguments overrides that call in its adapter (see cdin.cpp
-// for a complete adapter). Virtual members of a template are always compiled, so a forward
-// that does not fit the class compiles to a refusal instead, which the override replaces.
 [[noreturn]] void MissingOverride(const char* call);
+
+// Calls the writer member when the class has it in that form, else refuses (see ForwardingWriter).
 #define KORVAT_FORWARD(call)                   \
     do {                                       \
         if constexpr (requires { w_.call; }) { \
@@ -47,9 +45,49 @@ extern const WriterClass* const kWriters[];
         }                                      \
     } while (0)
 
+// What every adapter keeps: the writer object, the machine, and the host's copies of the records
+// that the library reads through pointers while the program is open.
 template <class C>
-class ForwardingWriter : public Writer {
+class WriterBase : public Writer {
   public:
+    void Close() override { KORVAT_FORWARD(Close(1, 1)); }
+
+  protected:
+    // Takes the machine's records and gives them to Init.
+    void Take(const Machine& machine) {
+        machine_ = &machine;
+        settings_ = machine.settings;
+        init_ = machine.init;
+        w_.Init(&init_, 0, 0);
+    }
+
+    C w_{};
+    const Machine* machine_ = nullptr;
+    MaschEinstellung settings_{};
+    InitStruct init_{};
+    int openedBefore_ = 0;
+};
+
+// Adapters that simply forward a call to the member of the same name fill in this template;
+// a class whose member takes other arguments overrides that call in its adapter (see chdh.cpp).
+// Virtual members of a template are always compiled, so a forward that does not fit the class
+// compiles to a refusal instead, which the override replaces. Open is the one of the DIN family
+// (CDIN, CHDH): the program name goes to the head, and tool_changer switches the changer on.
+template <class C>
+class ForwardingWriter : public WriterBase<C> {
+  public:
+    int Open(const Machine& machine, const char* basePath, const char* programName) override {
+        this->Take(machine);
+        int result = 1;
+        if constexpr (requires { w_.Open(0, &settings_, 0, basePath, &openedBefore_, ""); }) {
+            result =
+                w_.Open(machine.port ? 1 : 0, &settings_, 0, basePath, &openedBefore_, programName);
+        } else {
+            MissingOverride("Open");
+        }
+        if (machine.toolChanger) KORVAT_FORWARD(WzlEinAus(1));
+        return result;
+    }
     void SetzeVorschuebe(float xy, float z) override { KORVAT_FORWARD(SetzeVorschuebe(xy, z)); }
     void SetzeVorschub(float feed) override { KORVAT_FORWARD(SetzeVorschub(feed)); }
     void Spinddreh(int32_t rpm) override { KORVAT_FORWARD(Spinddreh(rpm)); }
@@ -72,16 +110,12 @@ class ForwardingWriter : public Writer {
     void SStringln(int numbered, const char* text) override {
         KORVAT_FORWARD(SStringln(static_cast<short>(numbered), text));
     }
-    void Close() override { KORVAT_FORWARD(Close(1, 1)); }
 
   protected:
-    C w_{};
-    const Machine* machine_ = nullptr;
-    // The host's copies of the records: the library reads them through pointers while the
-    // program is open.
-    MaschEinstellung settings_{};
-    InitStruct init_{};
-    int openedBefore_ = 0;
+    using WriterBase<C>::w_;
+    using WriterBase<C>::machine_;
+    using WriterBase<C>::settings_;
+    using WriterBase<C>::openedBefore_;
 };
 
 }  // namespace korvat::tool

@@ -7,19 +7,7 @@
 namespace korvat::tool {
 namespace {
 
-class CdinWriter : public ForwardingWriter<CDIN> {
-  public:
-    int Open(const Machine& machine, const char* basePath, const char* programName) override {
-        machine_ = &machine;
-        settings_ = machine.settings;
-        init_ = machine.init;
-        w_.Init(&init_, 0, 0);
-        int result =
-            w_.Open(machine.port ? 1 : 0, &settings_, 0, basePath, &openedBefore_, programName);
-        if (machine.toolChanger) w_.WzlEinAus(1);
-        return result;
-    }
-};
+class CdinWriter : public ForwardingWriter<CDIN> {};
 
 }  // namespace
 

@@ -64,9 +64,6 @@ class CdxfWriter : public PlotWriter<CDXF_TEXT> {
     void Wait(float) override {}
     void Stop() override {}
     void SStringln(int, const char*) override {}  // a raw line would break the drawing
-
-  private:
-    static float F(double v) { return static_cast<float>(v); }
 };
 
 }  // namespace

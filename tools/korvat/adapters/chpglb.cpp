@@ -17,25 +17,8 @@ class ChpglbWriter : public PlotWriter<CHPGLB> {
         int mode = settings_.MaschTyp == 4 ? 4 : 0;
         return w_.Open(machine.port ? 1 : 0, &settings_, basePath, &openedBefore_, mode, nullptr);
     }
-    void SetzeVorschuebe(float xy, float z) override {
-        Feeds(xy, z);
-        w_.SetzeVorschuebe(xy, z);
-    }
     void Spinddreh(int32_t) override {}  // the extended dialect switches the spindle only
-    void Spindea(int on, float dwell) override {
-        w_.Spindea(on);
-        if (on && dwell > 0.0f) w_.Wait(dwell);
-    }
-    void WkzW(int flags, int tool) override { w_.WkzW(flags, tool, 0, 0); }
     void Move(double x, double y) override { Move3(x, y, z0_); }
-    void Move3(double x, double y, double z) override {
-        w_.Move3(F(x), F(y), F(z));
-        Remember(x, y, z);
-    }
-    void MoveZ(double z) override {
-        w_.MoveZ(F(z));
-        Remember(x0_, y0_, z);
-    }
     // A feed move in the plane draws only below the surface; above it the pen travels.
     void Draw(double x, double y) override {
         if (z0_ < w_.Flughoehe) {
@@ -60,11 +43,6 @@ class ChpglbWriter : public PlotWriter<CHPGLB> {
         }
         Remember(ex, ey, z0_);
     }
-    void Wait(float seconds) override { w_.Wait(seconds); }
-    void Stop() override { w_.Stop(); }
-
-  private:
-    static float F(double v) { return static_cast<float>(v); }
 };
 
 }  // namespace

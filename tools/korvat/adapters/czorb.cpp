@@ -13,11 +13,10 @@
 namespace korvat::tool {
 namespace {
 
-class CzorbWriter : public Writer {
+class CzorbWriter : public WriterBase<CZORB> {
   public:
     int Open(const Machine& machine, const char* basePath, const char*) override {
-        machine_ = &machine;
-        settings_ = machine.settings;
+        Take(machine);
         return w_.Open(0, &settings_, 0, basePath);
     }
     void Close() override { w_.Close(0); }
@@ -78,9 +77,6 @@ class CzorbWriter : public Writer {
     }
 
   private:
-    CZORB w_{};
-    const Machine* machine_ = nullptr;
-    MaschEinstellung settings_{};
     double x0_ = 0.0, y0_ = 0.0, z0_ = 0.0;
 };
 

@@ -1,32 +1,72 @@
-// What the adapters of the plotter-style writers (CHPGLB, CDXF_TEXT, CVHF_580_980, CTORVE)
-// share: the records the writer reads through pointers while the program is open, the
-// position the adapter keeps for the sink's calls that these writers do not have (Move in the
-// plane, a Draw that stays at the Z reached), and the feed bookkeeping of SetzeVorschub. All
-// four take feeds in m/min and single-precision millimetres.
+// What the adapters of the writers without a full set of moves (CHPGLB, CDXF_TEXT,
+// CVHF_580_980, CTORVE, CKESTL1) share: the position the adapter keeps for the sink's calls that
+// these writers do not have (Move in the plane, a Draw that stays at the Z reached), the feed
+// bookkeeping of SetzeVorschub, and the moves of the plotter-style writers (CTORVE and
+// CVHF_580_980 take them as they are; the others override what differs). All take feeds in
+// m/min; coordinates go to the writer as Coord (single precision for the plotter-style writers).
 #pragma once
 
 #include "tools/korvat/adapters/adapter.h"
 
 namespace korvat::tool {
 
-template <class C>
-class PlotWriter : public Writer {
+template <class C, class Coord = float>
+class PlotWriter : public WriterBase<C> {
   public:
-    void Close() override { w_.Close(1, 1); }
     // The current feed becomes the XY feed when it changed; the Z feed stays.
     void SetzeVorschub(float feed) override {
         if (feed != xy_) SetzeVorschuebe(feed, z_ > 0.0f ? z_ : feed);
     }
-    void SStringln(int, const char* text) override { w_.SStringln(text); }
+    void SetzeVorschuebe(float xy, float z) override {
+        Feeds(xy, z);
+        KORVAT_FORWARD(SetzeVorschuebe(xy, z));
+    }
+    void Spinddreh(int32_t rpm) override { KORVAT_FORWARD(Spinddreh(rpm)); }
+    // A spindle switched on waits the dwell with the writer's own pause.
+    void Spindea(int on, float dwell) override {
+        KORVAT_FORWARD(Spindea(on));
+        if (on && dwell > 0.0f) KORVAT_FORWARD(Wait(dwell));
+    }
+    void WkzW(int flags, int tool) override { KORVAT_FORWARD(WkzW(flags, tool, 0, 0)); }
+    void Move(double x, double y) override {
+        KORVAT_FORWARD(Move_abs(F(x), F(y)));
+        Remember(x, y, z0_);
+    }
+    void Move3(double x, double y, double z) override {
+        KORVAT_FORWARD(Move3(F(x), F(y), F(z)));
+        Remember(x, y, z);
+    }
+    void MoveZ(double z) override {
+        KORVAT_FORWARD(MoveZ(F(z)));
+        Remember(x0_, y0_, z);
+    }
+    void Draw(double x, double y) override {
+        KORVAT_FORWARD(Draw(F(x), F(y)));
+        Remember(x, y, z0_);
+    }
+    // A feed move that keeps Z is a move in the plane, at the XY feed.
+    void Draw3(double x, double y, double z) override {
+        if (z == z0_) return Draw(x, y);
+        KORVAT_FORWARD(Draw3(F(x), F(y), F(z), 0));
+        Remember(x, y, z);
+    }
+    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
+               double, int) override {
+        KORVAT_FORWARD(Kreis(F(cx), F(cy), F(r), F(start), F(sweep), F(ex), F(ey)));
+        Remember(ex, ey, z0_);
+    }
+    void Wait(float seconds) override { KORVAT_FORWARD(Wait(seconds)); }
+    void Stop() override { KORVAT_FORWARD(Stop()); }
+    void SStringln(int, const char* text) override { KORVAT_FORWARD(SStringln(text)); }
 
   protected:
-    // Takes the machine's records and gives them to Init.
-    void Take(const Machine& machine) {
-        machine_ = &machine;
-        settings_ = machine.settings;
-        init_ = machine.init;
-        w_.Init(&init_, 0, 0);
-    }
+    using WriterBase<C>::w_;
+    using WriterBase<C>::machine_;
+    using WriterBase<C>::settings_;
+    using WriterBase<C>::init_;
+    using WriterBase<C>::openedBefore_;
+
+    static Coord F(double v) { return static_cast<Coord>(v); }
     void Feeds(float xy, float z) {
         xy_ = xy;
         z_ = z;
@@ -37,11 +77,6 @@ class PlotWriter : public Writer {
         z0_ = z;
     }
 
-    C w_{};
-    const Machine* machine_ = nullptr;
-    MaschEinstellung settings_{};
-    InitStruct init_{};
-    int openedBefore_ = 0;
     float xy_ = -1.0f, z_ = 0.0f;
     double x0_ = 0.0, y0_ = 0.0, z0_ = 0.0;
 };

@@ -2,8 +2,9 @@
 //
 // How to add a writer (say CHDH):
 //   1. Write tools/korvat/adapters/chdh.cpp: include "tools/korvat/adapters/adapter.h" and the
-//      class header, derive an adapter from ForwardingWriter<CHDH> (override Open, and any call
-//      whose member differs), and define
+//      class header, derive an adapter from ForwardingWriter<CHDH> (a writer with the full set
+//      of path calls) or PlotWriter<C> from plot_adapter.h (one that keeps its own position),
+//      override any call whose member differs, and define
 //        extern const WriterClass kCHDH = {"CHDH", "<feed unit>", "<extension>", make};
 //   2. Add one line KORVAT_WRITER(kCHDH) to the list below.
 //   3. Add a commented profile examples/machines/<name>.ini with class = CHDH.

@@ -12,16 +12,11 @@
 #include "tools/korvat/errors.h"
 #include "tools/korvat/output.h"
 #include "tools/korvat/program.h"
+#include "tools/korvat/verbs/job_options.h"
 #include "tools/korvat/verbs/verb.h"
 
 namespace korvat::tool {
 namespace {
-
-struct Options {
-    std::string job;
-    std::string machine;
-    std::string output;
-};
 
 std::string Stem(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -40,7 +35,7 @@ std::string WithoutExtension(const std::string& path) {
 
 // Where the program goes: -o, else the profile's output base, else beside the job with the
 // machine's extension (the built-in example: the current folder).
-std::string OutputPath(const Options& o, const Machine& m) {
+std::string OutputPath(const JobOptions& o, const Machine& m) {
     std::string ext = std::string(".") + m.settings.Dateiendung;
     if (!o.output.empty()) return o.output;
     if (!m.output.empty()) return m.output + ext;
@@ -63,15 +58,13 @@ std::string Describe(const CCX268IO& c) {
     return text;
 }
 
-int Post(const Options& o) {
+int Post(const JobOptions& o) {
     if (!o.job.empty() && o.machine.empty()) {
         std::fprintf(stderr, "korvat post: a job needs --machine (see korvat machines)\n");
         return kExitUsage;
     }
     ProgressBar progress;  // counts from the start, so reading a long job counts too
-    Machine machine = ResolveMachine(o.machine);
-    Job job = LoadJob(o.job);
-    CallRecorder calls = ReadJob(job, machine);
+    auto [machine, job, calls] = ReadJobFor(o);
 
     std::string path = OutputPath(o, machine);
     CheckOutputFolder(path);
@@ -144,13 +137,9 @@ int Post(const Options& o) {
 }
 
 std::function<int()> Setup(CLI::App& c) {
-    auto o = std::make_shared<Options>();
-    c.add_option("JOB", o->job,
-                 "G-code program, or call script (.calls); none: the built-in example");
-    c.add_option("-m,--machine", o->machine,
-                 "machine profile: a path, or an example name from `korvat machines`");
-    c.add_option("-o,--output", o->output,
-                 "program file to write (default: beside the job, with the machine's extension)");
+    auto o = std::make_shared<JobOptions>();
+    AddJobOptions(c, *o, "machine profile: a path, or an example name from `korvat machines`",
+                  "program file to write (default: beside the job, with the machine's extension)");
     c.footer(
         "The program appears only when the whole job went through; a summary goes to stderr,\n"
         "the program's path to stdout.\n"

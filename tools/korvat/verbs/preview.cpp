@@ -6,21 +6,14 @@
 #include "tools/korvat/output.h"
 #include "tools/korvat/preview.h"
 #include "tools/korvat/program.h"
+#include "tools/korvat/verbs/job_options.h"
 #include "tools/korvat/verbs/verb.h"
 
 namespace korvat::tool {
 namespace {
 
-struct Options {
-    std::string job;
-    std::string machine;
-    std::string output;
-};
-
-int Run(const Options& o) {
-    Machine machine = ResolveMachine(o.machine);
-    Job job = LoadJob(o.job);
-    CallRecorder calls = ReadJob(job, machine);
+int Run(const JobOptions& o) {
+    CallRecorder calls = ReadJobFor(o).calls;
     Preview preview;
     calls.Replay(preview);
     WriteWhole(o.output, preview.Svg());
@@ -35,12 +28,11 @@ int Run(const Options& o) {
 }
 
 std::function<int()> Setup(CLI::App& c) {
-    auto o = std::make_shared<Options>();
-    c.add_option("JOB", o->job,
-                 "G-code program, or call script (.calls); none: the built-in example");
-    c.add_option("-m,--machine", o->machine,
-                 "machine profile (its feed unit and tools); default: the plain ISO machine");
-    c.add_option("-o,--output", o->output, "SVG file to write")->required();
+    auto o = std::make_shared<JobOptions>();
+    AddJobOptions(c, *o,
+                  "machine profile (its feed unit and tools); default: the plain ISO machine",
+                  "SVG file to write")
+        ->required();
     c.footer(
         "Rapid moves dashed, feed moves solid, arcs as arcs, one colour per tool; the workpiece\n"
         "extents framed, with a scale bar.\n"
