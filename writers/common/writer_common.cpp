@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "channel/cx268io.h"
 #include "platform/events.h"
 
 namespace korvat::writer {
@@ -140,6 +141,34 @@ int SchreiberTastaturabfrage(int16_t* countdown, int32_t* escape1, int32_t* esca
     }
     *countdown = 10;
     return 0;
+}
+
+void Schreiberstatus::SetzeFehler(int code, int number, int32_t longNumber, const char* text1,
+                                  const char* text2) {
+    FehlerCode = code;
+    FehlerZahl = number;
+    FehlerZahlL = longNumber;
+    Formatiere(FehlerText1, sizeof FehlerText1, "%s", text1 != nullptr ? text1 : "");
+    Formatiere(FehlerText2, sizeof FehlerText2, "%s", text2 != nullptr ? text2 : "");
+}
+
+int Schreiberstatus::tastaturabfrage() {
+    return SchreiberTastaturabfrage(&Abfragezaehler, &Escape1, &Escape2);
+}
+
+int KanalDateizeiger::BufferWegschreiben() {
+    cx268io.BufferWegschreiben();
+    return 0;
+}
+
+int32_t KanalDateizeiger::GebeDateiZeiger() { return cx268io.GebeDateiZeiger(); }
+
+int KanalDateizeiger::SetzeDateiZeiger(int32_t position) {
+    return cx268io.SetzeDateiZeiger(position);
+}
+
+int KanalDateizeiger::NachtragenInDatei(int32_t position, int length, const char* data) {
+    return cx268io.NachtragenInDatei(position, length, data);
 }
 
 }  // namespace korvat::writer

@@ -3,9 +3,11 @@
 // rounding to machine units, bounded block formatting, the block-info record and the writers'
 // own keyboard poll.
 //
-// Everything here is a plain function on the caller's own fields: a writer keeps its state in
-// its own object (the host copies writer objects whole) and calls these to act on it. Nothing
-// allocates; every text goes into a buffer of a size the caller names.
+// Most of it is plain functions on the caller's own fields: a writer keeps its state in its own
+// object (the host copies writer objects whole) and calls these to act on it. Two small bases
+// without virtual members carry what several writers hold alike: the state the host reads back
+// (Schreiberstatus) and the file-position calls passed on to the channel (KanalDateizeiger).
+// Nothing allocates; every text goes into a buffer of a size the caller names.
 #pragma once
 
 #include <cstdarg>
@@ -89,5 +91,31 @@ void FuelleBStInfo(BSTINFO* info, const int32_t (&values)[5], const uint8_t (&by
 // *escape1 and *escape2 to 1 on a key-down of Escape, passes paint messages on to their windows,
 // and sets *countdown back to 10. Returns 0.
 int SchreiberTastaturabfrage(int16_t* countdown, int32_t* escape1, int32_t* escape2);
+
+// What the host reads back from a writer besides its output: the Escape flags of the writer's
+// own keyboard poll and the writer's own error record. A writer takes it as a public base, so
+// the host reads Escape1, FehlerCode, FehlerText1... on the writer itself.
+struct Schreiberstatus {
+    int16_t Abfragezaehler{10};    // keyboard-poll countdown
+    int32_t Escape1{}, Escape2{};  // set by the poll on Escape; read by the host
+    int32_t FehlerCode{}, FehlerZahl{};
+    int32_t FehlerZahlL{};
+    char FehlerText1[256]{}, FehlerText2[256]{};
+
+    // Fills the error record; only records (the channel's record is the writer's to fill). A
+    // null text is stored as "", a longer one cut at 255 characters.
+    void SetzeFehler(int code, int number, int32_t longNumber, const char* text1,
+                     const char* text2);
+    // The keyboard poll (SchreiberTastaturabfrage on the fields above). Returns 0.
+    int tastaturabfrage();
+};
+
+// The file-position calls of a writer that writes through the channel, passed on to cx268io.
+struct KanalDateizeiger {
+    int BufferWegschreiben();  // writes the channel's buffer out; returns 0
+    int32_t GebeDateiZeiger();
+    int SetzeDateiZeiger(int32_t position);
+    int NachtragenInDatei(int32_t position, int length, const char* data);
+};
 
 }  // namespace korvat::writer

@@ -260,21 +260,8 @@ void CZORB::SetzeGruppenwert(float value) { Gruppenwert = value; }
 
 int CZORB::TestGleich(float a, float b) { return std::fabs(a - b) < 0.0001f ? 1 : 0; }
 
-void CZORB::SetzeFehler(int code, int number, int32_t longNumber, const char* text1,
-                        const char* text2) {
-    FehlerCode = code;
-    FehlerZahl = number;
-    FehlerZahlL = longNumber;
-    std::snprintf(FehlerText1, sizeof FehlerText1, "%s", text1 != nullptr ? text1 : "");
-    std::snprintf(FehlerText2, sizeof FehlerText2, "%s", text2 != nullptr ? text2 : "");
-}
-
 void CZORB::FBStInfo(BSTINFO* info) {
     w::FuelleBStInfo(info, {100, 0, 999, 0, 999}, {100, 0, 10, 0, 0, 60}, "ABCUV");
-}
-
-int CZORB::tastaturabfrage() {
-    return w::SchreiberTastaturabfrage(&Abfragezaehler, &Escape1, &Escape2);
 }
 
 void CZORB::Ausheben() {}

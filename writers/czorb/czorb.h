@@ -22,8 +22,11 @@
 #include <cstdint>
 
 #include "common/records.h"
+#include "writers/common/writer_common.h"
 
-class CZORB {
+// The Escape flags and the writer's own error record (Escape1, FehlerCode, FehlerText1...,
+// SetzeFehler, tastaturabfrage) come from Schreiberstatus.
+class CZORB : public korvat::writer::Schreiberstatus {
   public:
     int Init(InitStruct* init, int a, int32_t b);  // nothing; returns 0
     // Creates name + ".LG1". Without a name it stays closed and returns 0; 1 when the file
@@ -48,10 +51,7 @@ class CZORB {
     // Writes one record (type, then three values as stored). Returns 0, or 1 when it failed.
     int SchreibeDatei(char type, const int32_t* values);
     int TestGleich(float a, float b);  // 1 when |a - b| < 0.0001
-    void SetzeFehler(int code, int number, int32_t longNumber, const char* text1,
-                     const char* text2);
     void FBStInfo(BSTINFO* info);
-    int tastaturabfrage();  // acts on every tenth call; returns 0
     void Ausheben();
     void Spindea(int on, float dwell);
     void SStringln(short numbered, const char* text);
@@ -67,7 +67,6 @@ class CZORB {
     float LetztesX{}, LetztesY{}, LetztesZ{};
     float ZSchwelle{0.0f};
     float Gruppenwert{0.0f};
-    int16_t Abfragezaehler{10};
     char Dateipfad[260]{};
     int16_t NeueGruppe{};
     int16_t Werkzeug{};
@@ -83,10 +82,6 @@ class CZORB {
     int16_t EintauchenAnstehend{};
     float EintauchX{}, EintauchY{};
     int32_t Datei{-1};
-    int32_t Escape1{}, Escape2{};
-    int32_t FehlerCode{}, FehlerZahl{};
-    int32_t FehlerZahlL{};
-    char FehlerText1[256]{}, FehlerText2[256]{};
     int16_t Abgebrochen{};  // a write failed or a value was refused: nothing more is written
 
   private:

@@ -210,15 +210,6 @@ void CDIN::Fehler(int code, const char* text) {
     cx268io.psfehler(code, 0, 0, FehlerText1, "", 0.0f, 0.0f, 0.0f);
 }
 
-void CDIN::SetzeFehler(int code, int number, int32_t longNumber, const char* text1,
-                       const char* text2) {
-    FehlerCode = code;
-    FehlerZahl = number;
-    FehlerZahlL = longNumber;
-    Formatiere(FehlerText1, sizeof FehlerText1, "%s", text1 != nullptr ? text1 : "");
-    Formatiere(FehlerText2, sizeof FehlerText2, "%s", text2 != nullptr ? text2 : "");
-}
-
 bool CDIN::Endlich(const char* member, std::initializer_list<double> values) {
     if (korvat::writer::Endlich(values)) return true;
     char text[256];
@@ -374,20 +365,6 @@ void CDIN::SetzeZBegrenzung(double limit) { ZGrenze = limit; }
 
 void CDIN::FBStInfo(BSTINFO* info) {
     FuelleBStInfo(info, {100, 0, 999, 0, 999}, {100, 0, 10, 0, 0, 60}, "ABCUV");
-}
-
-int CDIN::BufferWegschreiben() {
-    cx268io.BufferWegschreiben();
-    return 0;
-}
-int32_t CDIN::GebeDateiZeiger() { return cx268io.GebeDateiZeiger(); }
-int CDIN::SetzeDateiZeiger(int32_t position) { return cx268io.SetzeDateiZeiger(position); }
-int CDIN::NachtragenInDatei(int32_t position, int length, const char* data) {
-    return cx268io.NachtragenInDatei(position, length, data);
-}
-
-int CDIN::tastaturabfrage() {
-    return SchreiberTastaturabfrage(&Abfragezaehler, &Escape1, &Escape2);
 }
 
 void CDIN::ToolCheck() { cx268io.psfehler(kFehlerToolCheck, 0, 0, "", "", 0.0f, 0.0f, 0.0f); }

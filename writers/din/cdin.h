@@ -24,7 +24,10 @@
 #include "common/records.h"
 #include "writers/common/writer_common.h"
 
-class CDIN {
+// The Escape flags and the writer's own error record (Escape1, FehlerCode, FehlerText1...,
+// SetzeFehler, tastaturabfrage) come from Schreiberstatus, the file-position forwarders from
+// KanalDateizeiger.
+class CDIN : public korvat::writer::Schreiberstatus, public korvat::writer::KanalDateizeiger {
   public:
     // ---- Common writer calls -------------------------------------------------------------
     // Ignores its arguments. Returns 0.
@@ -71,17 +74,7 @@ class CDIN {
     // The smaller of z and the upper Z limit (no limit until SetzeZBegrenzung).
     float ZBegrenz(float z);
     void SetzeZBegrenzung(double limit);
-    // Fills the writer's own error record; only records.
-    void SetzeFehler(int code, int number, int32_t longNumber, const char* text1,
-                     const char* text2);
     void FBStInfo(BSTINFO* info);  // the fixed block-info values of this writer
-    // File-position forwarders to the channel.
-    int BufferWegschreiben();  // returns 0
-    int32_t GebeDateiZeiger();
-    int SetzeDateiZeiger(int32_t position);
-    int NachtragenInDatei(int32_t position, int length, const char* data);
-    // The writer's own keyboard poll: acts on every tenth call. Returns 0.
-    int tastaturabfrage();
     // Reports 2101 into the channel's error record, which stops further output.
     void ToolCheck();
 
@@ -152,7 +145,6 @@ class CDIN {
     double LetztesX{-10000000.0}, LetztesY{-10000000.0}, LetztesZ{1000.0};
     char Satz[korvat::writer::kSatzLaenge]{};                 // the block being built
     double ZGrenze{std::numeric_limits<double>::infinity()};  // upper Z limit of ZBegrenz
-    int16_t Abfragezaehler{10};                               // keyboard-poll countdown
     int16_t Dialekt1314{}, Dialekt19{}, Dialekt20{};
     char KommentarAuf[20]{}, KommentarZu[20]{};
     int16_t Dialekt15{};
@@ -160,11 +152,6 @@ class CDIN {
     char MittelpunktAdresse[3]{'I', 'J', 'K'};
     int16_t BewegungGeschrieben{};  // a motion block has been written since Open
     int16_t WechselMCode2{}, WechselMCode{6};
-    int32_t Escape1{}, Escape2{};  // set by the writer's own poll on Escape; read by the host
-    // The writer's own error record.
-    int32_t FehlerCode{}, FehlerZahl{};
-    int32_t FehlerZahlL{};
-    char FehlerText1[256]{}, FehlerText2[256]{};
     // Tool change.
     int16_t Werkzeugwechsler{};  // tool-changer flag (WzlEinAus)
     int16_t ErsterWechsel{};     // a tool change has been made

@@ -611,29 +611,6 @@ float CHDH::ZBegrenz(float z) {
 
 void CHDH::SetzeRueckzugHoehe(double z) { Rueckzug = z; }
 
-void CHDH::SetzeFehler(int code, int number, int32_t longNumber, const char* text1,
-                       const char* text2) {
-    FehlerCode = code;
-    FehlerZahl = number;
-    FehlerZahlL = longNumber;
-    std::snprintf(FehlerText1, sizeof FehlerText1, "%s", text1 != nullptr ? text1 : "");
-    std::snprintf(FehlerText2, sizeof FehlerText2, "%s", text2 != nullptr ? text2 : "");
-}
-
 void CHDH::FBStInfo(BSTINFO* info) {
     w::FuelleBStInfo(info, {100, 0, 999, 0, 999}, {100, 0, 10, 0, 0, 60}, "ABCUV");
-}
-
-int CHDH::tastaturabfrage() {
-    return w::SchreiberTastaturabfrage(&Abfragezaehler, &Escape1, &Escape2);
-}
-
-int CHDH::BufferWegschreiben() {
-    cx268io.BufferWegschreiben();
-    return 0;
-}
-int32_t CHDH::GebeDateiZeiger() { return cx268io.GebeDateiZeiger(); }
-int CHDH::SetzeDateiZeiger(int32_t position) { return cx268io.SetzeDateiZeiger(position); }
-int CHDH::NachtragenInDatei(int32_t position, int length, const char* data) {
-    return cx268io.NachtragenInDatei(position, length, data);
 }

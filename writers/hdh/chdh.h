@@ -21,7 +21,10 @@
 #include "common/records.h"
 #include "writers/common/writer_common.h"
 
-class CHDH {
+// The Escape flags and the writer's own error record (Escape1, FehlerCode, FehlerText1...,
+// SetzeFehler, tastaturabfrage) come from Schreiberstatus, the file-position forwarders from
+// KanalDateizeiger.
+class CHDH : public korvat::writer::Schreiberstatus, public korvat::writer::KanalDateizeiger {
   public:
     // ---- Common writer calls -------------------------------------------------------------
     int Init(InitStruct* init, int a, int32_t b);  // nothing; returns 0
@@ -105,14 +108,7 @@ class CHDH {
     float ZBegrenz(float z);      // the smaller of z and the retract height
     // The Z height of the retract before a tool call (Optionen 0x40), in millimetres.
     void SetzeRueckzugHoehe(double z);
-    void SetzeFehler(int code, int number, int32_t longNumber, const char* text1,
-                     const char* text2);
     void FBStInfo(BSTINFO* info);
-    int tastaturabfrage();     // acts on every tenth call; returns 0
-    int BufferWegschreiben();  // forwarders to the channel; this one returns 0
-    int32_t GebeDateiZeiger();
-    int SetzeDateiZeiger(int32_t position);
-    int NachtragenInDatei(int32_t position, int length, const char* data);
 
     // ---- State (fields in the host's order) ---------------------------------------------
     int16_t Geraeteart{};
@@ -145,17 +141,12 @@ class CHDH {
     // Retract height: no call of the host sets it, so it has a setter and a safe default high
     // above any workpiece.
     double Rueckzug{100.0};
-    int16_t Abfragezaehler{10};
     char KommentarAuf[20]{}, KommentarZu[20]{};
     char Adresse[4]{'X', 'Y', 'Z', 'A'};
     char Format[3][20]{};  // X, Y, Z
     char Satzformat[120]{};
     float Werkstueck[7]{};
     int16_t Tausch{}, Alternativ{};
-    int32_t Escape1{}, Escape2{};
-    int32_t FehlerCode{}, FehlerZahl{};
-    int32_t FehlerZahlL{};
-    char FehlerText1[256]{}, FehlerText2[256]{};
     const WZW_PB_STRUCT* Magazin{};
     int16_t MagazinAnzahl{};
     double RohteilMasse[3]{};  // width, height, depth as written
