@@ -135,6 +135,16 @@ TEST(Port, APortThatCannotBeOpenedStopsBeforeAnyOutput) {
     unsetenv("KORVAT_COM7");
 }
 
+TEST(PlotterWriters, ARetractAfterCuttingAtAnotherDepthGoesOut) {
+    // The VHF writer skips a Z move to the height of its last rapid move; after cutting at
+    // -1 mm the retract to 5 mm must still be written, or the next rapid move drags the tool
+    // through the workpiece.
+    TempDir dir;
+    Outcome r = Korvat(dir.path(), "post " + kJobs + "retract.calls --machine vhf -o out.vhf");
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_TRUE(SameBytes(Crlf(Golden("retract.vhf")), ReadFile(dir.File("out.vhf"))));
+}
+
 // ---- Round trips through rs274 ---------------------------------------------------------------
 
 // What the interpreter did, in millimetres: moves with the feed in force, dwells, spindle starts

@@ -37,6 +37,12 @@ class PlotWriter : public WriterBase<C> {
         Remember(x, y, z);
     }
     void MoveZ(double z) override {
+        // CTORVE and CVHF_580_980 leave out a Z move to the height of their last rapid move,
+        // even when a feed move has taken the tool to another depth since. The tool would then
+        // stay down, and the adapter's Z would no longer be the machine's: the move goes out.
+        if constexpr (requires { w_.LetzteEilZBekannt; }) {
+            if (z != z0_ && w_.AktZ != w_.LetzteEilZ) w_.LetzteEilZBekannt = 0;
+        }
         KORVAT_FORWARD(MoveZ(F(z)));
         Remember(x0_, y0_, z);
     }
