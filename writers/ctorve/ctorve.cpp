@@ -19,11 +19,7 @@ int16_t MaschinenGeschwindigkeit(float feedMPerMin) {
 }  // namespace
 
 int CTORVE::Init(InitStruct* init, int, int32_t) {
-    if (init != nullptr) {
-        XAufloesung = init->Aufloesung[0];
-        YAufloesung = init->Aufloesung[1];
-        ZAufloesung = init->Aufloesung[2];
-    }
+    NimmAufloesung(init);
     return 0;
 }
 
@@ -55,15 +51,6 @@ void CTORVE::SetzeSpezial(int32_t memoryLimit, HWND owner) {
     Speichergrenze = plot::Speichergrenze(memoryLimit);
     Besitzer = owner;
     BytesGeschrieben = 0;
-}
-
-bool CTORVE::Punkt(const char* wo, float x, float y, int32_t* px, int32_t* py) {
-    return plot::Einheiten(wo, "x", x, x * XAufloesung, px) &&
-           plot::Einheiten(wo, "y", y, y * YAufloesung, py);
-}
-
-bool CTORVE::ZEinheit(const char* wo, float z, int32_t* pz) {
-    return plot::Einheiten(wo, "z", z, z * ZAufloesung, pz);
 }
 
 void CTORVE::Schreibe(const char* format, ...) {
@@ -180,11 +167,6 @@ void CTORVE::WkzW(int, int tool, float, float) {
     Schreibe("SP%1d;", korvat::writer::WzUmcodieren(Werkzeugtabelle, tool));
 }
 
-void CTORVE::WZWPplusB(WZW_PB_STRUCT* table, short count) {
-    Werkzeugtabelle = table;
-    WerkzeugAnzahl = count;
-}
-
 void CTORVE::SetzePD(char* buffer) { plot::SetzePD(&StiftOben, buffer); }
 
 void CTORVE::SetzePU(char* buffer) { plot::SetzePU(&StiftOben, buffer); }
@@ -193,31 +175,10 @@ void CTORVE::SStringln(const char* text) {
     if (text != nullptr) Schreibe("%s", text);
 }
 
-int CTORVE::SendeBefehl(const char* text) {
-    if (text != nullptr) cx268io.poutstrln(text);
-    return 0;
-}
-
-void CTORVE::ToolCheck() { plot::MeldeToolCheck(); }
-
 void CTORVE::FBStInfo(BSTINFO* info) {
     korvat::writer::FuelleBStInfo(info, {100, 0, 999, 0, 0}, {0, 0, 1, 0, 0, 0}, "");
 }
 
-int32_t CTORVE::RundeL(float value) { return korvat::writer::RundeL(value); }
-
 void CTORVE::Ausgabe(int) {
     plot::SchreibeZeile("CTORVE", Zeile, &FlushCountdown, &BytesGeschrieben);
-}
-
-void CTORVE::SetzePosInfos(float width, float height, float, float, int, int, float, float, int) {
-    Breite = width;
-    Hoehe = height;
-}
-
-void CTORVE::SetzeGTiefe(float depth, short) { Tiefe = depth; }
-
-void CTORVE::SetzeFlughAbsolut(float height, float lift) {
-    Flughoehe = height - 0.001f;
-    Abhebewert = lift;
 }

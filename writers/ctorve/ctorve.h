@@ -22,7 +22,9 @@
 #include "common/wintypes.h"
 #include "writers/plotcommon/plot_common.h"
 
-class CTORVE {
+// The resolution, the tool table, the stored workpiece data, SendeBefehl, ToolCheck and RundeL
+// come from korvat::plot::Einheitenschreiber.
+class CTORVE : public korvat::plot::Einheitenschreiber {
   public:
     int Init(InitStruct* init, int a, int32_t b);  // takes the X, Y, Z resolution; returns 0
     // Opens the channel (popen) and writes the head "IN;ZZ1;PA;". Sets *openedBefore to 1.
@@ -54,23 +56,14 @@ class CTORVE {
     void Spinddreh(int32_t speed);  // "ZO100,%1d;"
     // "SC100, %1d;" in milliseconds (truncated); nothing for 0 or less.
     void Wait(float seconds);
-    void WkzW(int mode, int tool, float a, float b);    // "SP%1d;" with the magazine place
-    void WZWPplusB(WZW_PB_STRUCT* table, short count);  // tool table for the recoding
+    void WkzW(int mode, int tool, float a, float b);  // "SP%1d;" with the magazine place
 
     // ---- Lines and status ---------------------------------------------------------------
-    void SetzePD(char* buffer);         // "PD;" when the tool is up (then down), else ""; 4 bytes
-    void SetzePU(char* buffer);         // "PU;" when the tool is down (then up), else ""; 4 bytes
-    void SStringln(const char* text);   // the text as one line
-    int SendeBefehl(const char* text);  // straight to the channel; returns 0
-    void ToolCheck();                   // channel error 2101
+    void SetzePD(char* buffer);        // "PD;" when the tool is up (then down), else ""; 4 bytes
+    void SetzePU(char* buffer);        // "PU;" when the tool is down (then up), else ""; 4 bytes
+    void SStringln(const char* text);  // the text as one line
     void FBStInfo(BSTINFO* info);
-    int32_t RundeL(float value);  // half away from zero; NaN 0, the 32-bit range clamps
-    void Ausgabe(int unused);     // writes the line buffer
-    // Stored for the host; no output uses them.
-    void SetzePosInfos(float width, float height, float altWidth, float altHeight, int axisExchange,
-                       int multiplePlate, float viceCentreX, float viceCentreY, int vice);
-    void SetzeGTiefe(float depth, short penDown);
-    void SetzeFlughAbsolut(float height, float lift);
+    void Ausgabe(int unused);  // writes the line buffer
     void Spindea(int) {}
     void Stop() {}
     void Zustellachse() {}
@@ -84,22 +77,15 @@ class CTORVE {
     int32_t LetzteEilX = -10000, LetzteEilY = -10000, LetzteEilZ = -10000;  // machine units
     int32_t AktX = 0, AktY = 0, AktZ = 0;  // after the last command of any kind
     char Zeile[312] = {};
-    float XAufloesung = 0.0f, YAufloesung = 0.0f, ZAufloesung = 0.0f;  // units per mm
-    int32_t Drehzahl = 0;                                              // last Spinddreh, rpm
-    int16_t GeschwXY = 1, GeschwZ = 1;                                 // mm/s, at least 1
-    int16_t Geschwindigkeit = -1;  // speed last sent: -1 unknown, 0 XY, 1 Z
+    int32_t Drehzahl = 0;               // last Spinddreh, rpm
+    int16_t GeschwXY = 1, GeschwZ = 1;  // mm/s, at least 1
+    int16_t Geschwindigkeit = -1;       // speed last sent: -1 unknown, 0 XY, 1 Z
     HWND Besitzer = nullptr;
     int32_t Speichergrenze = korvat::plot::kOhneSpeichergrenze;
     int32_t BytesGeschrieben = 0;
-    WZW_PB_STRUCT* Werkzeugtabelle = nullptr;
-    int16_t WerkzeugAnzahl = 0;
     int32_t LetzteEilZBekannt = 0;  // -10000 is a real Z too, so "unknown" is kept apart
-    // Stored, not written.
-    float Breite = 0, Hoehe = 0, Tiefe = 0, Flughoehe = 0, Abhebewert = 0;
 
   private:
-    bool Punkt(const char* wo, float x, float y, int32_t* px, int32_t* py);
-    bool ZEinheit(const char* wo, float z, int32_t* pz);
     // Formats the line buffer and writes it.
     void Schreibe(const char* format, ...) __attribute__((format(printf, 2, 3)));
 };

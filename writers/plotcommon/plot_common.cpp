@@ -83,13 +83,6 @@ bool SchreibeZeile(const char* wo, const char* line, int32_t* countdown, int32_t
     return true;
 }
 
-int32_t Ganzzahl(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
-
 int32_t MmProSekunde(float feedMPerMin) { return Ganzzahl(feedMPerMin * 16.666 + 0.5); }
 
 bool VerweilzeitPasst(const char* wo, float seconds) {
@@ -115,5 +108,47 @@ void Werkstueckgroesse(float width, float height, float altWidth, float altHeigh
 }
 
 int32_t Speichergrenze(int32_t limit) { return limit < 1 ? kOhneSpeichergrenze : limit; }
+
+void Einheitenschreiber::WZWPplusB(WZW_PB_STRUCT* table, short count) {
+    Werkzeugtabelle = table;
+    WerkzeugAnzahl = count;
+}
+
+void Einheitenschreiber::SetzePosInfos(float width, float height, float, float, int, int, float,
+                                       float, int) {
+    Breite = width;
+    Hoehe = height;
+}
+
+void Einheitenschreiber::SetzeGTiefe(float depth, short) { Tiefe = depth; }
+
+void Einheitenschreiber::SetzeFlughAbsolut(float height, float lift) {
+    Flughoehe = height - 0.001f;
+    Abhebewert = lift;
+}
+
+int Einheitenschreiber::SendeBefehl(const char* text) {
+    if (text != nullptr) cx268io.poutstrln(text);
+    return 0;
+}
+
+void Einheitenschreiber::ToolCheck() { MeldeToolCheck(); }
+
+int32_t Einheitenschreiber::RundeL(float value) { return writer::RundeL(value); }
+
+void Einheitenschreiber::NimmAufloesung(const InitStruct* init) {
+    if (init == nullptr) return;
+    XAufloesung = init->Aufloesung[0];
+    YAufloesung = init->Aufloesung[1];
+    ZAufloesung = init->Aufloesung[2];
+}
+
+bool Einheitenschreiber::Punkt(const char* wo, float x, float y, int32_t* px, int32_t* py) const {
+    return Einheiten(wo, "x", x, x * XAufloesung, px) && Einheiten(wo, "y", y, y * YAufloesung, py);
+}
+
+bool Einheitenschreiber::ZEinheit(const char* wo, float z, int32_t* pz) const {
+    return Einheiten(wo, "z", z, z * ZAufloesung, pz);
+}
 
 }  // namespace korvat::plot

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "common/records.h"
+#include "writers/common/writer_common.h"
 
 namespace korvat::plot {
 
@@ -64,9 +65,8 @@ bool SchreibeZeile(const char* wo, const char* line, int32_t* countdown, int32_t
 // zero; NaN gives 0 and values beyond the 32-bit range stop at its ends.
 int32_t MmProSekunde(float feedMPerMin);
 
-// A value truncated toward zero as a C cast does, but defined for every input: NaN gives 0,
-// values beyond the range of the result stop at its ends.
-int32_t Ganzzahl(double value);
+// A value truncated toward zero as a C cast does, but defined for every input (writers/common).
+using writer::Ganzzahl;
 
 // A dwell the receivers can be given: false, after reporting it for `wo`, when it is NaN,
 // infinite or longer than a day (already 34286 lines of HPGL dwell).
@@ -82,5 +82,34 @@ void Werkstueckgroesse(float width, float height, float altWidth, float altHeigh
 
 // The receiver memory for SetzeSpezial: values below 1 mean kOhneSpeichergrenze.
 int32_t Speichergrenze(int32_t limit);
+
+// What CTORVE and CVHF_580_980 hold alike, as a public base without virtual members: the X, Y,
+// Z resolution of the InitStruct (machine units per millimetre) and the conversion with it, the
+// host's tool table for the recoding, the workpiece data the host gives and neither writes, and
+// the members that pass a text straight on or only forward.
+struct Einheitenschreiber {
+    float XAufloesung = 0.0f, YAufloesung = 0.0f, ZAufloesung = 0.0f;  // units per mm
+    WZW_PB_STRUCT* Werkzeugtabelle = nullptr;
+    int16_t WerkzeugAnzahl = 0;
+    // Stored, not written.
+    float Breite = 0, Hoehe = 0, Tiefe = 0, Flughoehe = 0, Abhebewert = 0;
+
+    void WZWPplusB(WZW_PB_STRUCT* table, short count);  // tool table for the recoding
+    // Stored for the host; no output uses them.
+    void SetzePosInfos(float width, float height, float altWidth, float altHeight, int axisExchange,
+                       int multiplePlate, float viceCentreX, float viceCentreY, int vice);
+    void SetzeGTiefe(float depth, short penDown);
+    void SetzeFlughAbsolut(float height, float lift);  // fly height is kept 0.001 below
+    int SendeBefehl(const char* text);                 // straight to the channel; returns 0
+    void ToolCheck();                                  // channel error 2101
+    int32_t RundeL(float value);  // half away from zero; NaN 0, the 32-bit range clamps
+
+  protected:
+    // Takes the X, Y, Z resolution of the record; a null record leaves them.
+    void NimmAufloesung(const InitStruct* init);
+    // Machine units of x and y (and of z); false after reporting the first bad value for `wo`.
+    bool Punkt(const char* wo, float x, float y, int32_t* px, int32_t* py) const;
+    bool ZEinheit(const char* wo, float z, int32_t* pz) const;
+};
 
 }  // namespace korvat::plot

@@ -19,12 +19,8 @@ float Mindestens1(float v) { return v > 0.0f ? v : 1.0f; }
 }  // namespace
 
 int CVHF_580_980::Init(InitStruct* init, int, int32_t) {
-    if (init != nullptr) {
-        Init_ = *init;
-        XAufloesung = init->Aufloesung[0];
-        YAufloesung = init->Aufloesung[1];
-        ZAufloesung = init->Aufloesung[2];
-    }
+    if (init != nullptr) Init_ = *init;
+    NimmAufloesung(init);
     return 0;
 }
 
@@ -55,15 +51,6 @@ int CVHF_580_980::Close(int closePort, int closeFile) {
     Schreibe("T0;");
     cx268io.pclose(closePort, closeFile);
     return 0;
-}
-
-bool CVHF_580_980::Punkt(const char* wo, float x, float y, int32_t* px, int32_t* py) {
-    return plot::Einheiten(wo, "x", x, x * XAufloesung, px) &&
-           plot::Einheiten(wo, "y", y, y * YAufloesung, py);
-}
-
-bool CVHF_580_980::ZEinheit(const char* wo, float z, int32_t* pz) {
-    return plot::Einheiten(wo, "z", z, z * ZAufloesung, pz);
 }
 
 void CVHF_580_980::Schreibe(const char* format, ...) {
@@ -233,11 +220,6 @@ void CVHF_580_980::Actuator(int output, char state) {
     Schreibe(state == 'E' ? "OS%1d,1;" : "OS%1d,0;", output);
 }
 
-void CVHF_580_980::WZWPplusB(WZW_PB_STRUCT* table, short count) {
-    Werkzeugtabelle = table;
-    WerkzeugAnzahl = count;
-}
-
 void CVHF_580_980::InitTeilk(short on, short axis, char, float diameter, float, float) {
     Teilapparat = on;
     Ersetzt = (axis == 'X' || axis == 'x') ? 'X' : 'Y';
@@ -280,36 +262,14 @@ void CVHF_580_980::SStringln(const char* text) {
     if (text != nullptr) Schreibe("%s", text);
 }
 
-int CVHF_580_980::SendeBefehl(const char* text) {
-    if (text != nullptr) cx268io.poutstrln(text);
-    return 0;
-}
-
 void CVHF_580_980::SetzePD(char* buffer) { plot::SetzePD(&Eilgang, buffer); }
 
 void CVHF_580_980::SetzePU(char* buffer) { plot::SetzePU(&Eilgang, buffer); }
-
-void CVHF_580_980::ToolCheck() { plot::MeldeToolCheck(); }
 
 void CVHF_580_980::FBStInfo(BSTINFO* info) {
     korvat::writer::FuelleBStInfo(info, {100, 0, 999, 0, 0}, {20, 0, 1, 0, 1, 100}, "");
 }
 
-int32_t CVHF_580_980::RundeL(float value) { return korvat::writer::RundeL(value); }
-
 void CVHF_580_980::Ausgabe(int) {
     plot::SchreibeZeile("CVHF_580_980", Zeile, &FlushCountdown, &BytesGeschrieben);
-}
-
-void CVHF_580_980::SetzePosInfos(float width, float height, float, float, int, int, float, float,
-                                 int) {
-    Breite = width;
-    Hoehe = height;
-}
-
-void CVHF_580_980::SetzeGTiefe(float depth, short) { Tiefe = depth; }
-
-void CVHF_580_980::SetzeFlughAbsolut(float height, float lift) {
-    Flughoehe = height - 0.001f;
-    Abhebewert = lift;
 }

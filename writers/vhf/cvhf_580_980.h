@@ -24,8 +24,11 @@
 
 #include "common/records.h"
 #include "common/wintypes.h"
+#include "writers/plotcommon/plot_common.h"
 
-class CVHF_580_980 {
+// The resolution, the tool table, the stored workpiece data, SendeBefehl, ToolCheck and RundeL
+// come from korvat::plot::Einheitenschreiber.
+class CVHF_580_980 : public korvat::plot::Einheitenschreiber {
   public:
     // Keeps a copy of the record (the base of the rotary resolution) and takes its X, Y, Z
     // resolution. Returns 0.
@@ -60,9 +63,8 @@ class CVHF_580_980 {
     int VorschuebeBegrenzen();
     void Spinddreh(int32_t speed);  // "RVS%1ld;"
     void Spindea(int on);           // off: "RVS0;"; on: nothing (the speed starts the spindle)
-    void WkzW(int mode, int tool, float a, float b);    // "T%1d;" with the magazine place
-    void Actuator(int output, char state);              // "OS%1d,1;" for 'E', else "OS%1d,0;"
-    void WZWPplusB(WZW_PB_STRUCT* table, short count);  // tool table for the recoding
+    void WkzW(int mode, int tool, float a, float b);  // "T%1d;" with the magazine place
+    void Actuator(int output, char state);            // "OS%1d,1;" for 'E', else "OS%1d,0;"
 
     // ---- Rotary engraving ---------------------------------------------------------------
     // Rotary engraving on or off, the replaced axis ('X', else Y), then BerechneMasstab.
@@ -75,21 +77,13 @@ class CVHF_580_980 {
     int BerechneMasstab(float diameter);
 
     // ---- Lines and status ---------------------------------------------------------------
-    void SStringln(const char* text);   // the text as one line
-    int SendeBefehl(const char* text);  // straight to the channel; returns 0
+    void SStringln(const char* text);  // the text as one line
     // "PD;" when the pen flag (the rapid flag) is set (then cleared), "PU;" when clear (then
     // set); 4 bytes. The writer's own moves do not use them.
     void SetzePD(char* buffer);
     void SetzePU(char* buffer);
-    void ToolCheck();  // channel error 2101
     void FBStInfo(BSTINFO* info);
-    int32_t RundeL(float value);  // half away from zero; NaN 0, the 32-bit range clamps
-    void Ausgabe(int unused);     // writes the line buffer
-    // Stored for the host; no output uses them.
-    void SetzePosInfos(float width, float height, float altWidth, float altHeight, int axisExchange,
-                       int multiplePlate, float viceCentreX, float viceCentreY, int vice);
-    void SetzeGTiefe(float depth, short penDown);
-    void SetzeFlughAbsolut(float height, float lift);
+    void Ausgabe(int unused);  // writes the line buffer
     void Zustellachse() {}
     void Stop() {}
     void Wait(float) {}
@@ -103,8 +97,8 @@ class CVHF_580_980 {
     int32_t LetzteEilX = -10000, LetzteEilY = -10000, LetzteEilZ = -10000;  // machine units
     int32_t AktX = 0, AktY = 0, AktZ = 0;  // after the last command of any kind
     char Zeile[312] = {};
-    float XAufloesung = 0.0f, YAufloesung = 0.0f, ZAufloesung = 0.0f;  // units per mm (degree)
-    int32_t Drehzahl = 0;                                              // last Spinddreh, rpm
+    // The resolutions of the base are units per degree for an axis replaced by the rotary one.
+    int32_t Drehzahl = 0;  // last Spinddreh, rpm
     // mm/s; until SetzeVorschuebe the 1 mm/s a missing speed gets.
     float VorschubXY = 1.0f, VorschubZ = 1.0f, Eilgeschwindigkeit = 1.0f;
     int16_t Geschwindigkeit = -1;           // speed last sent: -1 unknown, 0 XY feed, 1 Z feed
@@ -113,17 +107,10 @@ class CVHF_580_980 {
     int16_t VarianteVS = 0;                 // non-zero: variant PA, zero: variant GA
     int16_t Teilapparat = 0;                // rotary engraving on
     int16_t Ersetzt = 'Y';                  // the axis replaced by the rotary axis
-    WZW_PB_STRUCT* Werkzeugtabelle = nullptr;
-    int16_t WerkzeugAnzahl = 0;
     int32_t BytesGeschrieben = 0;
     int32_t LetzteEilZBekannt = 0;  // -10000 is a real Z too, so "unknown" is kept apart
-    // Stored, not written.
-    float Breite = 0, Hoehe = 0, Tiefe = 0, Flughoehe = 0, Abhebewert = 0;
 
   private:
-    // Machine units of x, y (and z); false after reporting a bad value.
-    bool Punkt(const char* wo, float x, float y, int32_t* px, int32_t* py);
-    bool ZEinheit(const char* wo, float z, int32_t* pz);
     // Formats the line buffer and writes it.
     void Schreibe(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void SendeVS(float mmPerS);  // "VS%1d;" in micrometres per second
