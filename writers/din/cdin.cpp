@@ -484,42 +484,31 @@ void CDIN::Move_abs(double x, double y) {
     NachEilgang();
 }
 
-void CDIN::Move3(double x, double y, double z) {
-    if (!Eilgangausgabe || !Endlich("Move3", {x, y, z})) return;
+void CDIN::Eilgang3(const char* member, double x, double y, double z, bool offsets,
+                    bool speedWord) {
+    if (!Eilgangausgabe || !Endlich(member, {x, y, z})) return;
+    short withOffsets = offsets ? 1 : 0;
     if (Optionen & 32768) {
         if (Verschieden(x, LetztesX) || Verschieden(y, LetztesY)) {
-            Move3_mit_Anfahrlogik(x, y, z, 1);
+            Move3_mit_Anfahrlogik(x, y, z, withOffsets);
         } else {
             MoveZ(z);
         }
         return;
     }
     if (Anfahrlogik) {
-        Move3_mit_Anfahrlogik(x, y, z, 1);
+        Move3_mit_Anfahrlogik(x, y, z, withOffsets);
         return;
     }
     VorEilgang(true, true, x, y);
-    EilgangXYZ(x, y, z, true, false);
+    EilgangXYZ(x, y, z, offsets, speedWord);
     NachEilgang();
 }
 
+void CDIN::Move3(double x, double y, double z) { Eilgang3("Move3", x, y, z, true, false); }
+
 void CDIN::Move3_abs(double x, double y, double z) {
-    if (!Eilgangausgabe || !Endlich("Move3_abs", {x, y, z})) return;
-    if (Optionen & 32768) {
-        if (Verschieden(x, LetztesX) || Verschieden(y, LetztesY)) {
-            Move3_mit_Anfahrlogik(x, y, z, 0);
-        } else {
-            MoveZ(z);
-        }
-        return;
-    }
-    if (Anfahrlogik) {
-        Move3_mit_Anfahrlogik(x, y, z, 0);
-        return;
-    }
-    VorEilgang(true, true, x, y);
-    EilgangXYZ(x, y, z, false, E().DrehzahlImEilgang == 1);
-    NachEilgang();
+    Eilgang3("Move3_abs", x, y, z, false, E().DrehzahlImEilgang == 1);
 }
 
 void CDIN::Move3_mit_Anfahrlogik(double x, double y, double z, short withOffsets) {

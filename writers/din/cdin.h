@@ -214,6 +214,10 @@ class CDIN : public korvat::writer::Schreiberstatus, public korvat::writer::Kana
     void EilgangXY(double x, double y, bool offsets, bool speedWord);
     void EilgangZ(double z, bool alwaysWord, bool speedWord);
     void EilgangXYZ(double x, double y, double z, bool offsets, bool speedWord);
+    // Move3 and Move3_abs (named `member` in an error): with Optionen 32768 a move that changes
+    // X-Y takes the approach logic and one that does not is a Z move; else the approach logic
+    // when it is on, else one X-Y-Z block.
+    void Eilgang3(const char* member, double x, double y, double z, bool offsets, bool speedWord);
     // The arc block in centre form to (x, y) with I and J, and the helical suffix.
     bool Bogensatz(const char* gwort, double x, double y, double i, double j);
     // Fills Wendel with the helical Z word for kind 83, else empties it.
