@@ -71,12 +71,7 @@ int CCX268IO::popen(short pollSwitch, short portWanted, const MaschEinstellung* 
         }
         if (!OeffneGeraet(Port, name)) {
             // Device names carry no code of their own on Windows; ours is 1001.
-            Fehlernummer = kGeraetNichtOffen;
-            Fehlerzahl1 = 0;
-            Fehlerzahl2 = 0;
-            Satztext(Fehlertext1, name);
-            Fehlertext2[0] = '\0';
-            Fehlerflag = 1;
+            Zugriffsfehler(*this, kGeraetNichtOffen, name);
             return 1;
         }
         PortOffen = 1;
@@ -100,12 +95,7 @@ int CCX268IO::popen(short pollSwitch, short portWanted, const MaschEinstellung* 
         DateiHandle =
             w >= 0 && static_cast<size_t>(w) < sizeof Dateipfad ? pf::FileCreate(Dateipfad) : -1;
         if (DateiHandle < 0) {
-            Fehlernummer = kDateiNichtAngelegt;
-            Fehlerzahl1 = 0;
-            Fehlerzahl2 = 0;
-            Satztext(Fehlertext1, basePath);
-            Fehlertext2[0] = '\0';
-            Fehlerflag = 1;
+            Zugriffsfehler(*this, kDateiNichtAngelegt, basePath);
             PufferAnzahl = 0;
             ergebnis = 1;
         } else {
@@ -371,14 +361,7 @@ int CCX268IO::NachtragenInDatei(int32_t position, int length, const char* data) 
     return 0;
 }
 
-void CCX268IO::Schreibfehler() {
-    Fehlernummer = kDateiSchreibfehler;
-    Fehlerzahl1 = 0;
-    Fehlerzahl2 = 0;
-    Satztext(Fehlertext1, Dateipfad);
-    Fehlertext2[0] = '\0';
-    Fehlerflag = 1;
-}
+void CCX268IO::Schreibfehler() { Zugriffsfehler(*this, kDateiSchreibfehler, Dateipfad); }
 
 void CCX268IO::anacommerror(unsigned long bits) { Leitungsfehler(*this, bits); }
 

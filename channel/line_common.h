@@ -76,6 +76,19 @@ void Tastaturschleife(bool andereTastenBeenden, int32_t* fehlerflag, int32_t* ta
 // Copies text (null: empty) into a record text of 256 bytes, cut at 255 characters.
 void Satztext(char (&feld)[256], const char* text);
 
+// A device or file the line cannot open or write, into the record: code (1001 a device, 1005 a
+// file not created, 1007 a write fault), both numbers 0, the device or file name as the first
+// text, the second empty; Fehlerflag stops the line.
+template <class L>
+void Zugriffsfehler(L& l, int code, const char* name) {
+    l.Fehlernummer = code;
+    l.Fehlerzahl1 = 0;
+    l.Fehlerzahl2 = 0;
+    Satztext(l.Fehlertext1, name);
+    l.Fehlertext2[0] = '\0';
+    l.Fehlerflag = 1;
+}
+
 // The question for code, with its effect on the line: Yes restarts the time (Startzeit) and
 // clears Fehlernummer; No sets Fehlerflag and Abgelehnt and leaves code in Fehlernummer, so the
 // record the host shows after the job names what was declined.

@@ -30,12 +30,7 @@ short CSERLEITUNG::popen(short port, short* openedBefore, short mode) {
     char name[32];
     Geraetename(port, name, sizeof name, &SeriellerPort);
     if (!OeffneGeraet(Port, name)) {
-        Fehlernummer = kGeraetNichtOffen;
-        Fehlerzahl1 = 0;
-        Fehlerzahl2 = 0;
-        Satztext(Fehlertext1, name);
-        Fehlertext2[0] = '\0';
-        Fehlerflag = 1;
+        Zugriffsfehler(*this, kGeraetNichtOffen, name);
         return 1;
     }
     PortOffen = 1;
