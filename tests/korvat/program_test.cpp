@@ -145,6 +145,103 @@ TEST(PlotterWriters, ARetractAfterCuttingAtAnotherDepthGoesOut) {
     EXPECT_TRUE(SameBytes(Crlf(Golden("retract.vhf")), ReadFile(dir.File("out.vhf"))));
 }
 
+// ---- Writer settings and the tool magazine from the profile --------------------------------
+
+const std::string kHeidenhain =
+    "[machine]\nclass = CHDH\n"
+    "[MaschEinstellung]\nOptionen = 64\nNachkommastellen = 3\nHdhOptionen = U\n"
+    "Drehzahlausgabe = 1\nVorschubausgabe = 1\nSpindelausgabe = 1\n"
+    "[tool 2]\nkind = endmill\ndiameter = 2\n";
+
+std::string Example(const char* name) {
+    return ReadFile(std::string(KORVAT_SOURCE_DIR) + "/examples/machines/" + name + ".ini");
+}
+
+// The example profile with one line changed, as a machinist edits it.
+std::string Edited(const char* name, const std::string& line, const std::string& by) {
+    std::string text = Example(name);
+    size_t at = text.find("\n" + line + "\n");
+    EXPECT_NE(std::string::npos, at) << line << " missing in " << name;
+    return at == std::string::npos ? text : text.replace(at + 1, line.size(), by);
+}
+
+// Posts job with the profile text; returns the program (or, for .LG1, its dump).
+std::string PostWith(const TempDir& dir, const std::string& profile, const std::string& job,
+                     const std::string& output) {
+    WriteFile(dir.File("machine.ini"), profile);
+    Outcome r = Korvat(dir.path(), "post " + kJobs + job + " --machine machine.ini -o " + output);
+    EXPECT_EQ(0, r.exit) << r.err;
+    if (output.size() > 4 && output.substr(output.size() - 4) == ".LG1") {
+        Outcome dump = Korvat(dir.path(), "dump " + output);
+        EXPECT_EQ(0, dump.exit) << dump.err;
+        return dump.out;
+    }
+    return ReadFile(dir.File(output));
+}
+
+TEST(WriterSettings, EachClassKeyReachesItsWriter) {
+    TempDir dir;
+    // Heidenhain: the retract before a tool call goes to 100 mm unless the profile says.
+    EXPECT_TRUE(SameBytes(Crlf(Golden("toolcall-100.H")),
+                          PostWith(dir, kHeidenhain, "toolcall.calls", "out.H")));
+    EXPECT_TRUE(SameBytes(
+        Crlf(Golden("toolcall-25.H")),
+        PostWith(dir, kHeidenhain + "[CHDH]\nRueckzugHoehe = 25\n", "toolcall.calls", "out.H")));
+    // CZORB: the group value lands in each group's feed/depth record; with the Z threshold at
+    // 2 mm the retract to 1 mm is a cut at that depth, its plunge point a dot.
+    EXPECT_TRUE(SameBytes(Golden("slot-group7.txt"),
+                          PostWith(dir, Edited("czorb", "Gruppenwert = 0", "Gruppenwert = 7"),
+                                   "slot.ngc", "out.LG1")));
+    EXPECT_TRUE(SameBytes(
+        Golden("slot-threshold2.txt"),
+        PostWith(dir, Edited("czorb", "ZSchwelle = 0", "ZSchwelle = 2"), "slot.ngc", "out.LG1")));
+    // Datron: return mode 0 changes tools without the return move (fourth number 0).
+    EXPECT_TRUE(SameBytes(Crlf(Golden("autochange-return0.mcr")),
+                          PostWith(dir,
+                                   "[machine]\nclass = CKESTL1\ntool_changer = yes\n"
+                                   "[DATRON]\nRueckfahrmodus = 0\n"
+                                   "[tool 1]\nkind = endmill\ndiameter = 2\n",
+                                   "autochange.calls", "out.mcr")));
+}
+
+TEST(WriterSettings, TheMagazineRecodesToolNumbersInEveryWriterThatHasOne) {
+    // Tool 2 sits in place 3; place 2 is empty; tool 4 is in no place and keeps its number.
+    const std::string magazine = "[magazine]\n1 = 5\n3 = 2\n";
+    TempDir dir;
+    EXPECT_TRUE(SameBytes(Crlf(Golden("magazine.nc")),
+                          PostWith(dir, Example("iso") + magazine, "magazine.ngc", "out.nc")));
+    EXPECT_TRUE(SameBytes(Crlf(Golden("toolcall-place3.H")),
+                          PostWith(dir, kHeidenhain + magazine, "toolcall.calls", "out.H")));
+}
+
+TEST(WriterSettings, KeysOutsideTheirClassOrRangeNameFileLineAndKey) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), "G0 X1\n");
+    const std::string iso = Example("iso");
+    WriteFile(dir.File("iso-retract.ini"), iso + "[CHDH]\nRueckzugHoehe = 25\n");
+    int line = static_cast<int>(std::count(iso.begin(), iso.end(), '\n'));
+    ExpectFailure(dir.path(), "post job.ngc --machine iso-retract.ini -o out.nc",
+                  "iso-retract.ini:" + std::to_string(line + 2) +
+                      ": RueckzugHoehe: only class CHDH reads it, not CDIN");
+    WriteFile(dir.File("czorb-typo.ini"), "[CZORB]\nZSchwele = 1\n[machine]\nclass = CZORB\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine czorb-typo.ini -o out.LG1",
+                  "czorb-typo.ini:2: ZSchwele: unknown key (known: ZSchwelle, Gruppenwert)");
+    WriteFile(dir.File("datron-text.ini"),
+              "[machine]\nclass = CKESTL1\n[DATRON]\nRueckfahrmodus = ja\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine datron-text.ini -o out.mcr",
+                  "datron-text.ini:4: Rueckfahrmodus: 'ja' is not a number");
+    WriteFile(dir.File("places.ini"), "[machine]\nclass = CDIN\n[magazine]\n61 = 1\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine places.ini -o out.nc",
+                  "places.ini:4: 61: is not a magazine place 1 to 60");
+    WriteFile(dir.File("twice.ini"), "[machine]\nclass = CDIN\n[magazine]\n1 = 1\n01 = 2\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine twice.ini -o out.nc",
+                  "twice.ini:5: 01: place 1 is given twice");
+    WriteFile(dir.File("plotter.ini"), "[machine]\nclass = CHPGLB\n\n[magazine]\n1 = 4\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine plotter.ini -o out.plt",
+                  "plotter.ini:5: [magazine]: class CHPGLB writes tool numbers as they are; it "
+                  "has no magazine places");
+}
+
 // ---- Round trips through rs274 ---------------------------------------------------------------
 
 // What the interpreter did, in millimetres: moves with the feed in force, dwells, spindle starts

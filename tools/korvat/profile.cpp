@@ -5,12 +5,14 @@
 #include <ini.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -196,6 +198,29 @@ bool ToCp1252(const std::string& in, std::string* out) {
     return true;
 }
 
+// The keys of single writer classes, each in a section of its own.
+struct ClassKey {
+    const char* section;  // lower case
+    const char* key;
+    const char* className;
+    double min, max;
+    std::optional<double> WriterSettings::*value;
+};
+const ClassKey kClassKeys[] = {
+    {"chdh", "RueckzugHoehe", "CHDH", -100000, 100000, &WriterSettings::RueckzugHoehe},
+    {"czorb", "ZSchwelle", "CZORB", -100000, 100000, &WriterSettings::ZSchwelle},
+    {"czorb", "Gruppenwert", "CZORB", -1e30, 1e30, &WriterSettings::Gruppenwert},
+    {"datron", "Rueckfahrmodus", "CKESTL1", -1e30, 1e30, &WriterSettings::Rueckfahrmodus},
+};
+
+// A class key seen, checked against the profile's class once the whole file is read (the class
+// may be named after the section).
+struct ClassKeyUse {
+    int line;
+    std::string key;
+    const char* className;
+};
+
 struct Reader {
     Machine* m = nullptr;
     const std::string* text = nullptr;
@@ -204,6 +229,7 @@ struct Reader {
     std::string error;
     std::set<std::string> seen;
     std::set<int> toolsSeen;
+    std::vector<ClassKeyUse> classKeys;
 };
 
 // inih reads line by line through this, so the handler knows the line it is called for.
@@ -365,6 +391,54 @@ std::string ToolKey(AWKZDAT& t, const std::string& key, const std::string& value
     return "";
 }
 
+bool IsClassSection(const std::string& lsec) {
+    for (const ClassKey& k : kClassKeys)
+        if (lsec == k.section) return true;
+    return false;
+}
+
+std::string ClassKeyValue(Reader& r, const std::string& lsec, const std::string& key,
+                          const std::string& value) {
+    std::string known;
+    for (const ClassKey& k : kClassKeys) {
+        if (lsec != k.section) continue;
+        if (key != k.key) {
+            known += std::string(known.empty() ? "" : ", ") + k.key;
+            continue;
+        }
+        double v;
+        if (!ParseNumber(value, false, &v)) return "'" + Trim(value) + "' is not a number";
+        if (v < k.min || v > k.max) {
+            char range[80];
+            std::snprintf(range, sizeof range, " is out of range %.10g to %.10g", k.min, k.max);
+            return "'" + Trim(value) + "'" + range;
+        }
+        r.m->writer.*k.value = v;
+        r.classKeys.push_back({r.line, key, k.className});
+        return "";
+    }
+    return "unknown key (known: " + known + ")";
+}
+
+// [magazine]: place = tool number. The count is the highest place given; places left out hold
+// no tool (-1, which no tool number matches).
+std::string MagazineKey(Machine& m, const std::string& key, const std::string& value) {
+    double place, tool;
+    if (!ParseNumber(key, true, &place) || place < 1 || place > 60)
+        return "is not a magazine place 1 to 60";
+    if (!ParseNumber(value, true, &tool) || tool < 0 || tool > 32767)
+        return "'" + Trim(value) + "' is not a tool number 0 to 32767";
+    WZW_PB_STRUCT& t = m.magazine;
+    if (t.Anzahl == 0)
+        for (int16_t& w : t.Werkzeug) w = -1;
+    int p = static_cast<int>(place);
+    if (t.Platz[p] != 0) return "place " + std::to_string(p) + " is given twice";
+    t.Platz[p] = static_cast<int16_t>(p);
+    t.Werkzeug[p] = static_cast<int16_t>(tool);
+    t.Anzahl = std::max<int16_t>(t.Anzahl, static_cast<int16_t>(p));
+    return "";
+}
+
 int Handler(void* user, const char* section, const char* name, const char* value) {
     Reader* r = static_cast<Reader*>(user);
     if (!r->error.empty()) return 1;
@@ -395,6 +469,11 @@ int Handler(void* user, const char* section, const char* name, const char* value
             }
             err = ToolKey(r->m->tools[static_cast<int>(n)], key, value);
         }
+    } else if (lsec == "magazine") {
+        err = MagazineKey(*r->m, key, value);
+        if (err.empty() && r->m->magazineLine == 0) r->m->magazineLine = r->line;
+    } else if (IsClassSection(lsec)) {
+        err = ClassKeyValue(*r, lsec, key, value);
     } else {
         err = sec.empty() ? "key before any section" : "unknown section [" + sec + "]";
     }
@@ -425,6 +504,10 @@ Machine LoadMachineText(const std::string& text, const std::string& name) {
     if (result > 0) throw JobError(name, result, 0, "not a key = value line or a [section]");
     if (result < 0) throw JobError(name, 0, 0, "cannot be read");
     if (m.className.empty()) throw JobError(name, 0, 0, "[machine] class is missing");
+    for (const ClassKeyUse& k : r.classKeys)
+        if (m.className != k.className)
+            throw JobError(name, k.line, 0,
+                           k.key + ": only class " + k.className + " reads it, not " + m.className);
     // A ball mill described by its diameter alone has that ball.
     for (auto& [number, t] : m.tools)
         if (t.Art == 2 && t.Kugelradius == 0) t.Kugelradius = t.Schaftradius;

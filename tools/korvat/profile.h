@@ -9,17 +9,35 @@
 //   [InitStruct]       likewise (Aufloesung[0], Weitere[4], Bytes[1], ...)
 //   [tool N]           kind (engraving, endmill, ballmill), diameter, tip_diameter,
 //                      ball_diameter (mm), angle (degrees), length (mm)
+//   [magazine]         place = tool number, places 1 to 60: tool numbers are written as the
+//                      place that holds the tool (classes with tool recoding only)
+//   [CHDH]             RueckzugHoehe: Z of the retract before a tool call (mm)
+//   [CZORB]            ZSchwelle: Z at or above which a feed move is a rapid move (mm);
+//                      Gruppenwert: third value of each group's feed/depth record
+//   [DATRON]           Rueckfahrmodus (class CKESTL1): 0 changes tools without the return
+//                      move; the writer reads it from the profile file itself
 //
-// Every problem (unknown section or key, wrong type, value out of range, a key given twice) is a
-// JobError naming the file, the line and the key.
+// Every problem (unknown section or key, wrong type, value out of range, a key given twice, a
+// class section in another class's profile) is a JobError naming the file, the line and the key.
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "common/records.h"
 
 namespace korvat::tool {
+
+// Settings of single writer classes that the records do not hold; each is set through the
+// writer's own member (or read by the writer from the profile) when the profile gives it, and
+// left at the writer's default otherwise.
+struct WriterSettings {
+    std::optional<double> RueckzugHoehe;   // CHDH::SetzeRueckzugHoehe
+    std::optional<double> ZSchwelle;       // CZORB::SetzeZSchwelle
+    std::optional<double> Gruppenwert;     // CZORB::SetzeGruppenwert
+    std::optional<double> Rueckfahrmodus;  // CKESTL1, section DATRON of the profile file
+};
 
 struct Machine {
     std::string file;  // the profile's path, for messages
@@ -34,6 +52,10 @@ struct Machine {
     MaschEinstellung settings{};
     InitStruct init{};
     std::map<int, AWKZDAT> tools;  // by tool number
+    WriterSettings writer;
+    // The tool magazine: Anzahl 0 when the profile has none; places without a tool hold -1.
+    WZW_PB_STRUCT magazine{};
+    int magazineLine = 0;  // the line of the first [magazine] entry, for messages
 };
 
 // Reads a profile file. Throws JobError.

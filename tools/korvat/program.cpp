@@ -43,6 +43,10 @@ Machine ResolveMachine(const std::string& argument) {
             m.file, 0, 0,
             "class '" + m.className + "' has no writer in korvat (known: " + known + ")");
     }
+    if (m.magazine.Anzahl > 0 && !writer->make()->RecodesTools())
+        throw JobError(m.file, m.magazineLine, 0,
+                       "[magazine]: class " + m.className +
+                           " writes tool numbers as they are; it has no magazine places");
     if (!m.feedUnitGiven) FeedFactor(m.feedUnit = writer->feedUnit, &m.feedFactor);
     if (m.settings.Dateiendung[0] == 0)
         std::snprintf(m.settings.Dateiendung, sizeof m.settings.Dateiendung, "%s",

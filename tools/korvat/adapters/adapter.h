@@ -13,12 +13,15 @@ namespace korvat::tool {
 
 class Writer : public Sink {
   public:
-    // Init and Open with the machine's records. basePath is the program file without its
-    // extension (the writer appends "." + Dateiendung), or null to write to the port only.
-    // Returns the writer's Open result: 0 when the program is open.
+    // Init and Open with the machine's records, then the profile's magazine and the class's own
+    // settings. basePath is the program file without its extension (the writer appends "." +
+    // Dateiendung), or null to write to the port only. Returns the writer's Open result: 0 when
+    // the program is open.
     virtual int Open(const Machine& machine, const char* basePath, const char* programName) = 0;
     // Writes the program tail and closes the file and the port.
     virtual void Close() = 0;
+    // True when the class writes tool numbers as magazine places (it has WZWPplusB).
+    virtual bool RecodesTools() const = 0;
 };
 
 struct WriterClass {
@@ -50,21 +53,40 @@ extern const WriterClass* const kWriters[];
 template <class C>
 class WriterBase : public Writer {
   public:
-    void Close() override { KORVAT_FORWARD(Close(1, 1)); }
-
-  protected:
-    // Takes the machine's records and gives them to Init.
-    void Take(const Machine& machine) {
+    int Open(const Machine& machine, const char* basePath, const char* programName) final {
         machine_ = &machine;
         settings_ = machine.settings;
         init_ = machine.init;
         w_.Init(&init_, 0, 0);
+        int result = OpenWriter(basePath, programName);
+        if (result != 0) return result;
+        if (machine.magazine.Anzahl > 0) {
+            magazine_ = machine.magazine;
+            KORVAT_FORWARD(WZWPplusB(&magazine_, magazine_.Anzahl));
+        }
+        const WriterSettings& s = machine.writer;
+        if constexpr (requires { w_.SetzeRueckzugHoehe(1.0); })
+            if (s.RueckzugHoehe) w_.SetzeRueckzugHoehe(*s.RueckzugHoehe);
+        if constexpr (requires { w_.SetzeZSchwelle(1.0f); })
+            if (s.ZSchwelle) w_.SetzeZSchwelle(static_cast<float>(*s.ZSchwelle));
+        if constexpr (requires { w_.SetzeGruppenwert(1.0f); })
+            if (s.Gruppenwert) w_.SetzeGruppenwert(static_cast<float>(*s.Gruppenwert));
+        return 0;
     }
+    void Close() override { KORVAT_FORWARD(Close(1, 1)); }
+    bool RecodesTools() const override {
+        return requires(C w, WZW_PB_STRUCT t) { w.WZWPplusB(&t, short{1}); };
+    }
+
+  protected:
+    // The writer's own Open, with the records taken (settings_, init_, given to Init).
+    virtual int OpenWriter(const char* basePath, const char* programName) = 0;
 
     C w_{};
     const Machine* machine_ = nullptr;
     MaschEinstellung settings_{};
     InitStruct init_{};
+    WZW_PB_STRUCT magazine_{};
     int openedBefore_ = 0;
 };
 
@@ -75,19 +97,20 @@ class WriterBase : public Writer {
 // (CDIN, CHDH): the program name goes to the head, and tool_changer switches the changer on.
 template <class C>
 class ForwardingWriter : public WriterBase<C> {
-  public:
-    int Open(const Machine& machine, const char* basePath, const char* programName) override {
-        this->Take(machine);
+  protected:
+    int OpenWriter(const char* basePath, const char* programName) override {
         int result = 1;
+        short port = machine_->port ? 1 : 0;
         if constexpr (requires { w_.Open(0, &settings_, 0, basePath, &openedBefore_, ""); }) {
-            result =
-                w_.Open(machine.port ? 1 : 0, &settings_, 0, basePath, &openedBefore_, programName);
+            result = w_.Open(port, &settings_, 0, basePath, &openedBefore_, programName);
         } else {
             MissingOverride("Open");
         }
-        if (machine.toolChanger) KORVAT_FORWARD(WzlEinAus(1));
+        if (machine_->toolChanger) KORVAT_FORWARD(WzlEinAus(1));
         return result;
     }
+
+  public:
     void SetzeVorschuebe(float xy, float z) override { KORVAT_FORWARD(SetzeVorschuebe(xy, z)); }
     void SetzeVorschub(float feed) override { KORVAT_FORWARD(SetzeVorschub(feed)); }
     void Spinddreh(int32_t rpm) override { KORVAT_FORWARD(Spinddreh(rpm)); }

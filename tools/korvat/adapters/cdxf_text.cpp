@@ -27,8 +27,7 @@ class KeepName : public platform::DialogHandler {
 
 class CdxfWriter : public PlotWriter<CDXF_TEXT> {
   public:
-    int Open(const Machine& machine, const char* basePath, const char*) override {
-        Take(machine);
+    int OpenWriter(const char* basePath, const char*) override {
         char path[CDXF_TEXT::kPfadLaenge];
         char* base = nullptr;
         if (basePath != nullptr) {
@@ -39,7 +38,7 @@ class CdxfWriter : public PlotWriter<CDXF_TEXT> {
         KeepName keep(previous);
         platform::SetDialogHandler(&keep);
         w_.SetzeSpezial(0, nullptr);
-        int result = w_.Open(machine.port ? 1 : 0, &settings_, base, &openedBefore_, 0, nullptr);
+        int result = w_.Open(machine_->port ? 1 : 0, &settings_, base, &openedBefore_, 0, nullptr);
         platform::SetDialogHandler(&previous);
         if (result == 0) {
             float width = init_.Weitere[0] > 0 ? init_.Weitere[0] : 100.0f;

@@ -11,11 +11,10 @@ namespace {
 
 class ChpglbWriter : public PlotWriter<CHPGLB> {
   public:
-    int Open(const Machine& machine, const char* basePath, const char*) override {
-        Take(machine);
+    int OpenWriter(const char* basePath, const char*) override {
         w_.SetzeSpezial(init_.Ganzzahl, nullptr);
         int mode = settings_.MaschTyp == 4 ? 4 : 0;
-        return w_.Open(machine.port ? 1 : 0, &settings_, basePath, &openedBefore_, mode, nullptr);
+        return w_.Open(machine_->port ? 1 : 0, &settings_, basePath, &openedBefore_, mode, nullptr);
     }
     void Spinddreh(int32_t) override {}  // the extended dialect switches the spindle only
     void Move(double x, double y) override { Move3(x, y, z0_); }

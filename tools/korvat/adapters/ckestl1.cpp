@@ -12,10 +12,10 @@ namespace {
 
 class Ckestl1Writer : public PlotWriter<CKESTL1, double> {
   public:
-    int Open(const Machine& machine, const char* basePath, const char*) override {
-        Take(machine);
-        int result =
-            w_.Open(machine.port ? 1 : 0, &settings_, basePath, &openedBefore_, 0, nullptr);
+    int OpenWriter(const char* basePath, const char*) override {
+        // The writer reads its return mode (Rueckfahrmodus of section DATRON) from the profile.
+        int result = w_.Open(machine_->port ? 1 : 0, &settings_, basePath, &openedBefore_, 0,
+                             machine_->file.c_str());
         w_.SetzeSpezial(0, nullptr);
         return result;
     }

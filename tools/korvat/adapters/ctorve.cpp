@@ -8,10 +8,9 @@ namespace {
 
 class CtorveWriter : public PlotWriter<CTORVE> {
   public:
-    int Open(const Machine& machine, const char* basePath, const char*) override {
-        Take(machine);
+    int OpenWriter(const char* basePath, const char*) override {
         w_.SetzeSpezial(0, nullptr);
-        return w_.Open(machine.port ? 1 : 0, &settings_, basePath, &openedBefore_, 0, nullptr);
+        return w_.Open(machine_->port ? 1 : 0, &settings_, basePath, &openedBefore_, 0, nullptr);
     }
 };
 

@@ -10,9 +10,8 @@ namespace {
 
 class CvhfWriter : public PlotWriter<CVHF_580_980> {
   public:
-    int Open(const Machine& machine, const char* basePath, const char*) override {
-        Take(machine);
-        return w_.Open(machine.port ? 1 : 0, &settings_, basePath, &openedBefore_, 0, nullptr);
+    int OpenWriter(const char* basePath, const char*) override {
+        return w_.Open(machine_->port ? 1 : 0, &settings_, basePath, &openedBefore_, 0, nullptr);
     }
     void SetzeVorschuebe(float xy, float z) override {
         Feeds(xy, z);

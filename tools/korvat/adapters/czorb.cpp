@@ -15,8 +15,7 @@ namespace {
 
 class CzorbWriter : public WriterBase<CZORB> {
   public:
-    int Open(const Machine& machine, const char* basePath, const char*) override {
-        Take(machine);
+    int OpenWriter(const char* basePath, const char*) override {
         return w_.Open(0, &settings_, 0, basePath);
     }
     void Close() override { w_.Close(0); }
