@@ -201,6 +201,20 @@ TEST_F(Hdh, RotaryAxisGetsFourDecimalsAbove114Millimetres) {
     EXPECT_TRUE(SameBytes(Crlf(Golden("rotary_x_on_114_1.txt")), Close()));
 }
 
+TEST_F(Hdh, CoordinateAHairBelowZeroIsWrittenWithoutItsSign) {
+    s.Massstab[0] = -1.0f;  // mirrored X: 0 becomes -0.0 in the blank
+    Open();
+    w.SetzePosInfos(0, 0, 20, 10, -5, 0, 0, 0, 0, 0, 0, 0);
+    w.InitTeilk(0, 'X', 0, 0, 0, 0);
+    w.SetzeVorschuebe(0.5f, 0.5f);
+    w.Move(0.0001, -0.0001);
+    w.Draw3(0.0006, 0.0004, -0.0001);  // X -0.0006 still rounds to a true negative
+    w.Kreis(0.0001, 5.0004, 5, -kPi / 2, kPi, 0.0001, 10.0004);
+    w.Zustellachse('W', -0.0001f);
+    w.Zustellachse('W', -0.0006f);
+    EXPECT_TRUE(SameBytes(Crlf(Golden("hair_below_zero.txt")), Close()));
+}
+
 TEST_F(Hdh, NaNCoordinateStopsTheProgramWithAClearError) {
     Open();
     w.SetzeVorschuebe(1.0f, 1.0f);

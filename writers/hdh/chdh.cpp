@@ -180,19 +180,18 @@ void CHDH::MacheSatznummer(char* buffer) {
 
 int32_t CHDH::GebeDINSatznummer() { return Satznummer; }
 
-bool CHDH::Baue(const char* templ, int n, const int* axes, const double* values) {
-    int a[3] = {0, 0, 0};
-    double v[3] = {0.0, 0.0, 0.0};
-    for (int i = 0; i < n; ++i) {
-        a[i] = axes[i];
-        v[i] = values[i];
+void CHDH::Wort(char letter, const char* numberFormat, double value) {
+    // FormatiereZahl: a value a hair below zero is written "0.000", not "-0.000".
+    char number[sizeof Zeile];
+    if (!w::FormatiereZahl(number, sizeof number, numberFormat, value) ||
+        !w::Anhaengen(Zeile, sizeof Zeile, " %c%s", letter, number)) {
+        ueberlauf_ = true;
     }
-    bool ok = w::Formatiere(Satzformat, sizeof Satzformat, templ, Format[a[0]], Format[a[1]],
-                            Format[a[2]]);
-    ok = ok && w::Formatiere(Zeile, sizeof Zeile, Satzformat, Adresse[a[0]], v[0], Adresse[a[1]],
-                             v[1], Adresse[a[2]], v[2]);
-    if (!ok) ueberlauf_ = true;
-    return ok;
+}
+
+void CHDH::Baue(const char* word, int n, const int* axes, const double* values) {
+    if (!w::Formatiere(Zeile, sizeof Zeile, "%s", word)) ueberlauf_ = true;
+    for (int i = 0; i < n; ++i) Wort(Adresse[axes[i]], Format[axes[i]], values[i]);
 }
 
 // ---- Feed and speed words ----------------------------------------------------------------
@@ -277,7 +276,7 @@ int CHDH::SetzeVarNummern(int32_t xy, int32_t z, int32_t speed) {
 void CHDH::SchnellXY(double x, double y, bool spindleStart) {
     const int axes[2] = {0, 1};
     const double v[2] = {x * Faktor[0], y * Faktor[1]};
-    Baue("L %%c%s %%c%s", 2, axes, v);
+    Baue("L", 2, axes, v);
     if (spindleStart && SpindelStart) {
         if (!w::Anhaengen(Zeile, sizeof Zeile, " R0 ")) ueberlauf_ = true;
         AddEilgang();
@@ -294,7 +293,7 @@ void CHDH::SchnellXY(double x, double y, bool spindleStart) {
 void CHDH::SchnellZ(double z) {
     const int axes[1] = {2};
     const double v[1] = {z * Faktor[2]};
-    Baue("L %%c%s", 1, axes, v);
+    Baue("L", 1, axes, v);
     AddEilgang();
     Dateiausgabe();
     LetztesZ = z;
@@ -354,7 +353,7 @@ void CHDH::Draw(double x, double y) {
     if (!Gueltig("Draw", {x, y})) return;
     const int axes[2] = {0, 1};
     const double v[2] = {x * Faktor[0], y * Faktor[1]};
-    Baue("L %%c%s %%c%s", 2, axes, v);
+    Baue("L", 2, axes, v);
     AddVorschub();
     AddDrehzahl();
     Dateiausgabe();
@@ -379,7 +378,7 @@ void CHDH::Draw3(double x, double y, double z) {
         }
         SetzeVorschub(feed);
     }
-    Baue("L %%c%s %%c%s %%c%s", 3, axes, v);
+    Baue("L", 3, axes, v);
     AddVorschub();
     AddDrehzahl();
     Dateiausgabe();
@@ -401,14 +400,14 @@ void CHDH::Kreis(double cx, double cy, double r, double /*start*/, double sweep,
     const int axes[2] = {0, 1};
     const double end[2] = {ex * Faktor[0], ey * Faktor[1]};
     if (r <= 0.01 || std::fabs(sweep * r) <= 0.02) {
-        Baue("L %%c%s %%c%s", 2, axes, end);
+        Baue("L", 2, axes, end);
     } else {
         const double centre[2] = {cx * Faktor[0], cy * Faktor[1]};
-        Baue("CC %%c%s %%c%s", 2, axes, centre);
+        Baue("CC", 2, axes, centre);
         Dateiausgabe();
         bool plus = sweep >= 0.0;
         if (KreisrichtungTauschen) plus = !plus;
-        Baue("C %%c%s %%c%s", 2, axes, end);
+        Baue("C", 2, axes, end);
         if (!w::Anhaengen(Zeile, sizeof Zeile, " %s", plus ? "DR+" : "DR-")) ueberlauf_ = true;
     }
     AddVorschub();
@@ -457,7 +456,7 @@ void CHDH::Spinddreh(int32_t speed) {
     if (Optionen & 0x40) {
         const int axes[1] = {2};
         const double v[1] = {Rueckzug * Faktor[2]};
-        Baue("L %%c%s", 1, axes, v);
+        Baue("L", 1, axes, v);
         AddEilgang();
         Dateiausgabe();
     }
@@ -545,17 +544,17 @@ void CHDH::InitTeilk(short on, short axis, char, float diameter, float p, float 
         RohteilMasse[1] = std::fabs(yb - ya);
         RohteilMasse[2] = std::fabs(zb - za);
         if (Gueltig("InitTeilk", {xa, xb, ya, yb, za, zb})) {
-            if (!w::Formatiere(Zeile, sizeof Zeile, "BLK FORM 0.1 %c %c%1.1f %c%1.1f %c%1.1f",
-                               Adresse[2], Adresse[0], std::fmin(xa, xb), Adresse[1],
-                               std::fmin(ya, yb), Adresse[2], za)) {
+            if (!w::Formatiere(Zeile, sizeof Zeile, "BLK FORM 0.1 %c", Adresse[2])) {
                 ueberlauf_ = true;
             }
+            Wort(Adresse[0], "%1.1f", std::fmin(xa, xb));
+            Wort(Adresse[1], "%1.1f", std::fmin(ya, yb));
+            Wort(Adresse[2], "%1.1f", za);
             Dateiausgabe();
-            if (!w::Formatiere(Zeile, sizeof Zeile, "BLK FORM 0.2 %c%1.1f %c%1.1f %c%1.1f",
-                               Adresse[0], std::fmax(xa, xb), Adresse[1], std::fmax(ya, yb),
-                               Adresse[2], zb)) {
-                ueberlauf_ = true;
-            }
+            w::Formatiere(Zeile, sizeof Zeile, "BLK FORM 0.2");
+            Wort(Adresse[0], "%1.1f", std::fmax(xa, xb));
+            Wort(Adresse[1], "%1.1f", std::fmax(ya, yb));
+            Wort(Adresse[2], "%1.1f", zb);
             Dateiausgabe();
         }
     }
@@ -564,10 +563,8 @@ void CHDH::InitTeilk(short on, short axis, char, float diameter, float p, float 
 
 int CHDH::FreieAchse(double position) {
     if (!FreieAchseMarke) return 0;
-    if (!w::Formatiere(Zeile, sizeof Zeile, "L %c%1.1f", static_cast<char>(ErsetzteAchse),
-                       position)) {
-        ueberlauf_ = true;
-    }
+    w::Formatiere(Zeile, sizeof Zeile, "L");
+    Wort(static_cast<char>(ErsetzteAchse), "%1.1f", position);
     AddEilgang();
     Dateiausgabe();
     FreieAchseMarke = 0;
@@ -576,11 +573,8 @@ int CHDH::FreieAchse(double position) {
 
 void CHDH::Zustellachse(char axis, float value) {
     if (!Gueltig("Zustellachse", {value})) return;
-    char fmt[40];
-    w::Formatiere(fmt, sizeof fmt, "L %%c%s", Format[2]);
-    if (!w::Formatiere(Zeile, sizeof Zeile, fmt, axis, static_cast<double>(value))) {
-        ueberlauf_ = true;
-    }
+    w::Formatiere(Zeile, sizeof Zeile, "L");
+    Wort(axis, Format[2], value);
     Dateiausgabe();
 }
 

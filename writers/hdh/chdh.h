@@ -6,7 +6,8 @@
 //
 // Units and signs: coordinates are millimetres (double), feeds metres per minute (written in
 // mm/min as " F%1ld", or m/min for rapid words with VorschubFormat), speeds revolutions per
-// minute, arc angles in radians with a positive sweep counter-clockwise ("DR+").
+// minute, arc angles in radians with a positive sweep counter-clockwise ("DR+"). A coordinate
+// that prints as zero is written without a minus sign ("0.000", never "-0.000").
 //
 // Error model: members return small status values and never throw. A NaN or infinite value is
 // refused (code 2103), a block that would not fit its 120-character buffer too (code 2102): the
@@ -144,7 +145,6 @@ class CHDH : public korvat::writer::Schreiberstatus, public korvat::writer::Kana
     char KommentarAuf[20]{}, KommentarZu[20]{};
     char Adresse[4]{'X', 'Y', 'Z', 'A'};
     char Format[3][20]{};  // X, Y, Z
-    char Satzformat[120]{};
     float Werkstueck[7]{};
     int16_t Tausch{}, Alternativ{};
     const WZW_PB_STRUCT* Magazin{};
@@ -162,9 +162,12 @@ class CHDH : public korvat::writer::Schreiberstatus, public korvat::writer::Kana
     int32_t Zeilen{};  // lines written since Open, for error reports
 
   private:
-    // Builds "L"-style blocks in two steps: the template gets the axis formats, the result
-    // gets letters and values. axes are indexes 0..2; values are already scaled.
-    bool Baue(const char* templ, int n, const int* axes, const double* values);
+    // Appends " <letter><number>" to the line, the number printed with numberFormat and never
+    // as a negative zero; sets the overflow mark when it does not fit.
+    void Wort(char letter, const char* numberFormat, double value);
+    // Builds a block of the word ("L", "CC", "C") and n axis words: axes are indexes 0..2 (the
+    // letter and number format of that axis), values are already scaled.
+    void Baue(const char* word, int n, const int* axes, const double* values);
     void Schreibe(const char* line);
     bool Gueltig(const char* member, std::initializer_list<double> values);
     void Verweigere(int code, const char* text);
