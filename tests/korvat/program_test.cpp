@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/element.h"
+
 #include "tests/support/golden.h"
 #include "tests/support/pty.h"
 #include "tests/support/rs274.h"
@@ -426,11 +428,9 @@ TEST(BadInput, UsageErrorsExitWithTwo) {
 
 // ---- Preview and machine list ------------------------------------------------------------
 
-TEST(Preview, BuiltInExampleParsesWithOnePathPerMoveKindAndToolAndItsExtents) {
-    TempDir dir;
-    Outcome r = Korvat(dir.path(), "preview -o example.svg");
-    ASSERT_EQ(0, r.exit) << r.err;
-    // A reader no one here wrote: Python's XML parser lists the picture's elements.
+// The picture's elements as a reader no one here wrote sees them (Python's XML parser): its
+// extents, each path's kind, tool and dash, the frame and the scale bar's length.
+std::string Structure(const TempDir& dir, const std::string& svg) {
     WriteFile(dir.File("read.py"),
               "import sys, xml.etree.ElementTree as ET\n"
               "ns = '{http://www.w3.org/2000/svg}'\n"
@@ -442,8 +442,18 @@ TEST(Preview, BuiltInExampleParsesWithOnePathPerMoveKindAndToolAndItsExtents) {
               "        print(p.get('class'), p.get('data-tool'), dash)\n"
               "print('frame', len(root.findall(ns + 'rect[@class=\"extents\"]')))\n"
               "print('scale', root.find(ns + 'g[@class=\"scale\"]').get('data-length'))\n");
-    std::string cmd = "cd '" + dir.path() + "' && python3 read.py example.svg > structure.txt";
-    ASSERT_EQ(0, std::system(cmd.c_str()));
+    std::string cmd = "cd '" + dir.path() + "' && python3 read.py '" + svg + "' > structure.txt";
+    EXPECT_EQ(0, std::system(cmd.c_str()));
+    std::string text = ReadFile(dir.File("structure.txt"));
+    std::remove(dir.File("read.py").c_str());
+    std::remove(dir.File("structure.txt").c_str());
+    return text;
+}
+
+TEST(Preview, BuiltInExampleParsesWithOnePathPerMoveKindAndToolAndItsExtents) {
+    TempDir dir;
+    Outcome r = Korvat(dir.path(), "preview -o example.svg");
+    ASSERT_EQ(0, r.exit) << r.err;
     // The example engraves a 60 x 40 mm frame with tool 1 and mills a slot with tool 2.
     EXPECT_EQ(
         "extents 0 0 60 40\n"
@@ -455,7 +465,50 @@ TEST(Preview, BuiltInExampleParsesWithOnePathPerMoveKindAndToolAndItsExtents) {
         "arc 2 solid\n"
         "frame 1\n"
         "scale 10\n",
-        ReadFile(dir.File("structure.txt")));
+        Structure(dir, "example.svg"));
+}
+
+// One record of an element file.
+std::string Element(uint8_t type, double x, double y, double z, char art = 0) {
+    ELE_EAW e{};
+    e.Typ = type;
+    e.Art = art;
+    e.X = x;
+    e.Y = y;
+    e.Z = z;
+    return std::string(reinterpret_cast<const char*>(&e), sizeof e);
+}
+
+TEST(Preview, AnElementFileIsDrawnLikeAJob) {
+    // A safe-height marker, a positioning 5 mm above the workpiece, a plunge to 1 mm deep, a
+    // line, a half circle bulging to X 30, a line back, and a positioning home again.
+    TempDir dir;
+    WriteFile(dir.File("contour.eaw"),
+              Element(kEleMarke, -5, 0, 0, 'g') + Element(kElePositionierung, 0, 0, -5) +
+                  Element(kEleLinie3D, 0, 0, 1) + Element(kEleLinie, 20, 0, 0) +
+                  Element(kEleBogen, 20, 10, 0) + Element(kEleBogen, -M_PI / 2, M_PI, 10) +
+                  Element(kEleLinie, 0, 20, 0) + Element(kElePositionierung, 0, 0, -5));
+    Outcome r = Korvat(dir.path(), "preview contour.eaw -o contour.svg");
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ("korvat: contour.svg drawn: extents X 0.000 to 30.000, Y 0.000 to 20.000 mm\n",
+              r.err);
+    EXPECT_EQ(
+        "extents 0 0 30 20\n"
+        "rapid 0 dashed\n"
+        "feed 0 solid\n"
+        "arc 0 solid\n"
+        "frame 1\n"
+        "scale 5\n",
+        Structure(dir, "contour.svg"));
+
+    // Cut short, or ending inside an arc: one line naming the file, and no picture.
+    WriteFile(dir.File("short.eaw"), Element(kElePositionierung, 0, 0, 0) + std::string(8, 0));
+    ExpectFailure(dir.path(), "preview short.eaw -o short.svg",
+                  "short.eaw: ends with an incomplete record of 8 bytes at byte 32");
+    WriteFile(dir.File("open.eaw"),
+              Element(kElePositionierung, 0, 0, 0) + Element(kEleBogen, 20, 10, 0));
+    ExpectFailure(dir.path(), "preview open.eaw -o open.svg",
+                  "open.eaw: record 1: the arc's second record is missing");
 }
 
 TEST(Machines, ListsEveryExampleProfileWithItsClass) {

@@ -1,5 +1,6 @@
 // The job front ends: each reads a whole job text and emits its calls into a sink, in order.
-// Both throw JobError naming the file, line and column of the first problem; calls already
+// Each throws JobError naming the file and the line and column (or record) of the first
+// problem; calls already
 // emitted stay emitted, so callers record into a CallRecorder first and replay only a job that
 // was read to its end.
 #pragma once
@@ -26,7 +27,17 @@ void RunGcode(std::string_view text, const std::string& file, const GcodeOptions
 // between them), '#' starts a comment. SStringln takes the rest of its line as its text.
 void RunCallScript(std::string_view text, const std::string& file, Sink& sink);
 
-// True when the file name marks a call script (".calls"); every other job is G-code.
+// The host's tool-path element file (32-byte records): positionings become rapid moves
+// (Move3), lines feed moves (Draw in the plane, Draw3 in space), arcs Kreis at the height
+// reached; the header and markers carry no motion. Z in the file is a depth, positive into the
+// material, so the calls' Z is its negation.
+void RunElementFile(std::string_view bytes, const std::string& file, Sink& sink);
+
+// True when the file name marks a call script (".calls"); every other job is G-code unless it
+// is an element file.
 bool IsCallScript(const std::string& file);
+// True for an element file: its name ends in ".eaw", or it starts with the header record that
+// holds "FRXBINWZB".
+bool IsElementFile(const std::string& file, std::string_view bytes);
 
 }  // namespace korvat::tool

@@ -68,7 +68,9 @@ Job LoadJob(const std::string& path) {
 
 CallRecorder ReadJob(const Job& job, const Machine& machine) {
     CallRecorder calls;
-    if (IsCallScript(job.file)) {
+    if (IsElementFile(job.file, job.text)) {
+        RunElementFile(job.text, job.file, calls);
+    } else if (IsCallScript(job.file)) {
         RunCallScript(job.text, job.file, calls);
     } else {
         GcodeOptions options;

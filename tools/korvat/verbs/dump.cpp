@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tools/korvat/errors.h"
+#include "tools/korvat/frontends.h"
 #include "tools/korvat/program.h"
 #include "tools/korvat/verbs/verb.h"
 
@@ -140,13 +141,6 @@ const char* ElementName(int type, char art) {
     }
 }
 
-// Element files carry no signature of their own; the approach's output starts with a header
-// record holding "FRXBINWZB", and ".eaw" is the name korvat gives them.
-bool IsElementFile(const std::string& path, const std::string& bytes) {
-    return EndsWithNoCase(path, ".EAW") || (bytes.size() >= 32 && bytes[0] == 'U' &&
-                                            std::memcmp(bytes.data() + 6, "FRXBINWZB", 10) == 0);
-}
-
 // Record number, type, name, the sub-kind letter, then X Y Z (an arc's second record: start and
 // sweep in degrees, radius), the host value and attributes where they are not zero.
 int DumpElementFile(const std::string& path, const std::string& bytes) {
@@ -199,7 +193,9 @@ struct Format {
 
 const Format kFormate[] = {
     {".LG1 record file (CZORB)", IsLg1, DumpLg1},
-    {"tool-path element file (.eaw)", IsElementFile, DumpElementFile},
+    {"tool-path element file (.eaw)",
+     [](const std::string& path, const std::string& bytes) { return IsElementFile(path, bytes); },
+     DumpElementFile},
 };
 
 int Run(const Options& o) {

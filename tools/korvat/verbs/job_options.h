@@ -21,7 +21,8 @@ struct JobOptions {
 inline CLI::Option* AddJobOptions(CLI::App& c, JobOptions& o, const char* machineHelp,
                                   const char* outputHelp) {
     c.add_option("JOB", o.job,
-                 "G-code program, or call script (.calls); none: the built-in example");
+                 "G-code program, call script (.calls) or tool-path element file (.eaw); none: "
+                 "the built-in example");
     c.add_option("-m,--machine", o.machine, machineHelp);
     return c.add_option("-o,--output", o.output, outputHelp);
 }

@@ -35,9 +35,12 @@ std::function<int()> Setup(CLI::App& c) {
         ->required();
     c.footer(
         "Rapid moves dashed, feed moves solid, arcs as arcs, one colour per tool; the workpiece\n"
-        "extents framed, with a scale bar.\n"
-        "Example:\n"
-        "  korvat preview examples/jobs/plate.ngc -o plate.svg");
+        "extents framed, with a scale bar. An element file is drawn the same way: positionings\n"
+        "as rapid moves, lines and arcs as feed moves.\n"
+        "Examples:\n"
+        "  korvat preview examples/jobs/plate.ngc -o plate.svg\n"
+        "  korvat approach pocket.ngc pocket.eaw --final-depth 2\n"
+        "  korvat preview pocket.eaw -o pocket.svg");
     return [o] { return Run(*o); };
 }
 

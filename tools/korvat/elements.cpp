@@ -1,0 +1,85 @@
+// The element-file front end: the host's tool-path element file (32-byte records) as path calls.
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "common/element.h"
+#include "tools/korvat/errors.h"
+#include "tools/korvat/frontends.h"
+
+namespace korvat::tool {
+namespace {
+
+bool EndsWithNoCase(const std::string& s, const char* suffix) {
+    size_t n = std::strlen(suffix);
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        char a = s[s.size() - n + i], b = suffix[i];
+        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+ELE_EAW Record(std::string_view bytes, size_t index) {
+    ELE_EAW e;
+    std::memcpy(&e, bytes.data() + index * sizeof e, sizeof e);
+    return e;
+}
+
+}  // namespace
+
+bool IsElementFile(const std::string& file, std::string_view bytes) {
+    return EndsWithNoCase(file, ".EAW") || (bytes.size() >= 32 && bytes[0] == kEleKopf &&
+                                            std::memcmp(bytes.data() + 6, "FRXBINWZB", 10) == 0);
+}
+
+void RunElementFile(std::string_view bytes, const std::string& file, Sink& sink) {
+    if (bytes.size() % sizeof(ELE_EAW) != 0)
+        throw JobError(file, 0, 0,
+                       "ends with an incomplete record of " +
+                           std::to_string(bytes.size() % sizeof(ELE_EAW)) + " bytes at byte " +
+                           std::to_string(bytes.size() / sizeof(ELE_EAW) * sizeof(ELE_EAW)));
+    size_t count = bytes.size() / sizeof(ELE_EAW);
+    double z = 0.0;  // the height reached, as the calls give it
+    for (size_t i = 0; i < count; ++i) {
+        ELE_EAW e = Record(bytes, i);
+        if (e.Typ == kEleKopf) continue;
+        auto where = [&](size_t k) { return "record " + std::to_string(k) + ": "; };
+        if (!std::isfinite(e.X) || !std::isfinite(e.Y) || !std::isfinite(e.Z))
+            throw JobError(file, 0, 0, where(i) + "a coordinate is not a number");
+        // Depths in the file grow into the material; the calls' Z grows upwards.
+        switch (e.Typ) {
+            case kElePositionierung:
+            case kElePositionierung2:
+                z = -e.Z;
+                sink.Move3(e.X, e.Y, z);
+                break;
+            case kEleLinie:
+                sink.Draw(e.X, e.Y);
+                break;
+            case kEleLinie3D:
+                z = -e.Z;
+                sink.Draw3(e.X, e.Y, z);
+                break;
+            case kEleBogen: {
+                if (i + 1 >= count)
+                    throw JobError(file, 0, 0, where(i) + "the arc's second record is missing");
+                ELE_EAW a = Record(bytes, ++i);
+                double start = a.X, sweep = a.Y, r = a.Z;
+                if (!std::isfinite(start) || !std::isfinite(sweep) || !std::isfinite(r) || r < 0)
+                    throw JobError(file, 0, 0,
+                                   where(i) + "the arc's angles or radius are not valid");
+                double end = start + sweep;
+                sink.Kreis(e.X, e.Y, r, start, sweep, e.X + r * std::cos(end),
+                           e.Y + r * std::sin(end), z, 0);
+                break;
+            }
+            default:
+                break;  // markers and other records carry no motion
+        }
+    }
+}
+
+}  // namespace korvat::tool
