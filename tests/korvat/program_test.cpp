@@ -216,6 +216,20 @@ TEST(WriterSettings, TheMagazineRecodesToolNumbersInEveryWriterThatHasOne) {
                           PostWith(dir, kHeidenhain + magazine, "toolcall.calls", "out.H")));
 }
 
+TEST(WriterSettings, TheWorkpieceReachesTheWriter) {
+    const std::string workpiece = "[workpiece]\nwidth = 60\nlength = 40\nthickness = 5\n";
+    TempDir dir;
+    // Datron: the "Wdef" line; the vice centre at (100, 50) moves the path by (70, 30).
+    EXPECT_TRUE(SameBytes(Crlf(Golden("workpiece-vice.mcr")),
+                          PostWith(dir,
+                                   "[machine]\nclass = CKESTL1\nfeed_unit = m/min\n" + workpiece +
+                                       "vice_x = 100\nvice_y = 50\n",
+                                   "workpiece.ngc", "out.mcr")));
+    // Heidenhain: the blank, from the origin down to -5 mm, before the first block.
+    EXPECT_TRUE(SameBytes(Crlf(Golden("workpiece.H")),
+                          PostWith(dir, kHeidenhain + workpiece, "toolcall.calls", "out.H")));
+}
+
 TEST(WriterSettings, KeysOutsideTheirClassOrRangeNameFileLineAndKey) {
     TempDir dir;
     WriteFile(dir.File("job.ngc"), "G0 X1\n");
@@ -238,6 +252,14 @@ TEST(WriterSettings, KeysOutsideTheirClassOrRangeNameFileLineAndKey) {
     WriteFile(dir.File("twice.ini"), "[machine]\nclass = CDIN\n[magazine]\n1 = 1\n01 = 2\n");
     ExpectFailure(dir.path(), "post job.ngc --machine twice.ini -o out.nc",
                   "twice.ini:5: 01: place 1 is given twice");
+    WriteFile(dir.File("lg1.ini"),
+              "[machine]\nclass = CZORB\n[workpiece]\nwidth = 1\nlength = 1\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine lg1.ini -o out.LG1",
+                  "lg1.ini:4: [workpiece]: class CZORB takes no workpiece");
+    WriteFile(dir.File("flat.ini"),
+              "[machine]\nclass = CDIN\n[workpiece]\nwidth = 10\nvice_x = 5\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine flat.ini -o out.nc",
+                  "flat.ini:4: [workpiece]: width and length must both be given");
     WriteFile(dir.File("plotter.ini"), "[machine]\nclass = CHPGLB\n\n[magazine]\n1 = 4\n");
     ExpectFailure(dir.path(), "post job.ngc --machine plotter.ini -o out.plt",
                   "plotter.ini:5: [magazine]: class CHPGLB writes tool numbers as they are; it "

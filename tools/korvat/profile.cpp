@@ -439,6 +439,25 @@ std::string MagazineKey(Machine& m, const std::string& key, const std::string& v
     return "";
 }
 
+std::string WorkpieceKey(Machine& m, const std::string& key, const std::string& value) {
+    Workpiece& w = m.workpiece;
+    double* target = key == "width"       ? &w.width
+                     : key == "length"    ? &w.length
+                     : key == "thickness" ? &w.thickness
+                     : key == "vice_x"    ? &w.viceX
+                     : key == "vice_y"    ? &w.viceY
+                                          : nullptr;
+    if (target == nullptr) return "unknown key (known: width, length, thickness, vice_x, vice_y)";
+    double v;
+    if (!ParseNumber(value, false, &v)) return "'" + Trim(value) + "' is not a number";
+    bool size = target != &w.viceX && target != &w.viceY;
+    if (size ? (v < 0 || v > 100000) : std::fabs(v) > 100000)
+        return "'" + Trim(value) + "' is out of range " + (size ? "0" : "-100000") + " to 100000";
+    *target = v;
+    w.given = true;
+    return "";
+}
+
 int Handler(void* user, const char* section, const char* name, const char* value) {
     Reader* r = static_cast<Reader*>(user);
     if (!r->error.empty()) return 1;
@@ -469,6 +488,9 @@ int Handler(void* user, const char* section, const char* name, const char* value
             }
             err = ToolKey(r->m->tools[static_cast<int>(n)], key, value);
         }
+    } else if (lsec == "workpiece") {
+        err = WorkpieceKey(*r->m, key, value);
+        if (r->m->workpiece.line == 0) r->m->workpiece.line = r->line;
     } else if (lsec == "magazine") {
         err = MagazineKey(*r->m, key, value);
         if (err.empty() && r->m->magazineLine == 0) r->m->magazineLine = r->line;
@@ -504,6 +526,12 @@ Machine LoadMachineText(const std::string& text, const std::string& name) {
     if (result > 0) throw JobError(name, result, 0, "not a key = value line or a [section]");
     if (result < 0) throw JobError(name, 0, 0, "cannot be read");
     if (m.className.empty()) throw JobError(name, 0, 0, "[machine] class is missing");
+    const Workpiece& w = m.workpiece;
+    if (w.given && (w.width <= 0 || w.length <= 0))
+        throw JobError(name, w.line, 0, "[workpiece]: width and length must both be given");
+    if (r.seen.count("workpiece\nvice_x") != r.seen.count("workpiece\nvice_y"))
+        throw JobError(name, w.line, 0, "[workpiece]: vice_x and vice_y go together");
+    m.workpiece.vice = r.seen.count("workpiece\nvice_x") > 0;
     for (const ClassKeyUse& k : r.classKeys)
         if (m.className != k.className)
             throw JobError(name, k.line, 0,

@@ -11,6 +11,9 @@
 //                      ball_diameter (mm), angle (degrees), length (mm)
 //   [magazine]         place = tool number, places 1 to 60: tool numbers are written as the
 //                      place that holds the tool (classes with tool recoding only)
+//   [workpiece]        width, length (X and Y extent, mm), thickness (mm, the top face is Z 0),
+//                      vice_x, vice_y (the vice centre the workpiece is centred on; both or
+//                      none): given to the writer's SetzePosInfos
 //   [CHDH]             RueckzugHoehe: Z of the retract before a tool call (mm)
 //   [CZORB]            ZSchwelle: Z at or above which a feed move is a rapid move (mm);
 //                      Gruppenwert: third value of each group's feed/depth record
@@ -39,6 +42,15 @@ struct WriterSettings {
     std::optional<double> Rueckfahrmodus;  // CKESTL1, section DATRON of the profile file
 };
 
+// The workpiece of [workpiece]; `given` is false when the profile has none.
+struct Workpiece {
+    bool given = false;
+    int line = 0;  // the section's first line, for messages
+    double width = 0, length = 0, thickness = 0;
+    bool vice = false;
+    double viceX = 0, viceY = 0;
+};
+
 struct Machine {
     std::string file;  // the profile's path, for messages
     std::string className;
@@ -53,6 +65,7 @@ struct Machine {
     InitStruct init{};
     std::map<int, AWKZDAT> tools;  // by tool number
     WriterSettings writer;
+    Workpiece workpiece;
     // The tool magazine: Anzahl 0 when the profile has none; places without a tool hold -1.
     WZW_PB_STRUCT magazine{};
     int magazineLine = 0;  // the line of the first [magazine] entry, for messages

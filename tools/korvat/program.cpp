@@ -47,6 +47,9 @@ Machine ResolveMachine(const std::string& argument) {
         throw JobError(m.file, m.magazineLine, 0,
                        "[magazine]: class " + m.className +
                            " writes tool numbers as they are; it has no magazine places");
+    if (m.workpiece.given && !writer->make()->TakesWorkpiece())
+        throw JobError(m.file, m.workpiece.line, 0,
+                       "[workpiece]: class " + m.className + " takes no workpiece");
     if (!m.feedUnitGiven) FeedFactor(m.feedUnit = writer->feedUnit, &m.feedFactor);
     if (m.settings.Dateiendung[0] == 0)
         std::snprintf(m.settings.Dateiendung, sizeof m.settings.Dateiendung, "%s",

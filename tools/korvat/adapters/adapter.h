@@ -22,6 +22,8 @@ class Writer : public Sink {
     virtual void Close() = 0;
     // True when the class writes tool numbers as magazine places (it has WZWPplusB).
     virtual bool RecodesTools() const = 0;
+    // True when the class takes the workpiece (it has SetzePosInfos).
+    virtual bool TakesWorkpiece() const = 0;
 };
 
 struct WriterClass {
@@ -64,6 +66,7 @@ class WriterBase : public Writer {
             magazine_ = machine.magazine;
             KORVAT_FORWARD(WZWPplusB(&magazine_, magazine_.Anzahl));
         }
+        if (machine.workpiece.given) Werkstueck(machine.workpiece);
         const WriterSettings& s = machine.writer;
         if constexpr (requires { w_.SetzeRueckzugHoehe(1.0); })
             if (s.RueckzugHoehe) w_.SetzeRueckzugHoehe(*s.RueckzugHoehe);
@@ -77,10 +80,20 @@ class WriterBase : public Writer {
     bool RecodesTools() const override {
         return requires(C w, WZW_PB_STRUCT t) { w.WZWPplusB(&t, short{1}); };
     }
+    bool TakesWorkpiece() const override {
+        return requires { &C::SetzePosInfos; };
+    }
 
   protected:
     // The writer's own Open, with the records taken (settings_, init_, given to Init).
     virtual int OpenWriter(const char* basePath, const char* programName) = 0;
+    // The workpiece to SetzePosInfos, in the form of the plotter-style writers: width and
+    // height (also as the alternative pair), no axis exchange, no multiple plate, the vice.
+    virtual void Werkstueck(const Workpiece& p) {
+        float w = static_cast<float>(p.width), l = static_cast<float>(p.length);
+        KORVAT_FORWARD(SetzePosInfos(w, l, w, l, 0, 0, static_cast<float>(p.viceX),
+                                     static_cast<float>(p.viceY), p.vice ? 1 : 0));
+    }
 
     C w_{};
     const Machine* machine_ = nullptr;

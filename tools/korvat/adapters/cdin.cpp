@@ -7,7 +7,14 @@
 namespace korvat::tool {
 namespace {
 
-class CdinWriter : public ForwardingWriter<CDIN> {};
+class CdinWriter : public ForwardingWriter<CDIN> {
+    // The blank of option bit 16384 reaches from Z -thickness to the top face at Z 0.
+    void Werkstueck(const Workpiece& p) override {
+        float w = static_cast<float>(p.width), l = static_cast<float>(p.length);
+        w_.SetzePosInfos(w, l, static_cast<float>(-p.thickness), w, l, 0, 0,
+                         static_cast<float>(p.viceX), static_cast<float>(p.viceY), p.vice ? 1 : 0);
+    }
+};
 
 }  // namespace
 

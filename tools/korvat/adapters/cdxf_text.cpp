@@ -1,7 +1,8 @@
 // CDXF_TEXT, the DXF writer: the cutting moves as a drawing. korvat names the output file
 // itself (-o or the profile), so the writer's file-name dialog keeps the proposed name. The
 // drawing's view is sized by InitStruct.Weitere[0] and [1] (width and height in mm, which the
-// writer does not otherwise read); 0 gives 100 x 100 mm.
+// writer does not otherwise read); 0 gives 100 x 100 mm. A [workpiece] in the profile sizes it
+// instead.
 #include "platform/dialogs.h"
 #include "tools/korvat/adapters/plot_adapter.h"
 #include "writers/dxf/cdxf_text.h"
@@ -40,7 +41,8 @@ class CdxfWriter : public PlotWriter<CDXF_TEXT> {
         w_.SetzeSpezial(0, nullptr);
         int result = w_.Open(machine_->port ? 1 : 0, &settings_, base, &openedBefore_, 0, nullptr);
         platform::SetDialogHandler(&previous);
-        if (result == 0) {
+        // A [workpiece] sizes the drawing through SetzePosInfos after Open.
+        if (result == 0 && !machine_->workpiece.given) {
             float width = init_.Weitere[0] > 0 ? init_.Weitere[0] : 100.0f;
             float height = init_.Weitere[1] > 0 ? init_.Weitere[1] : 100.0f;
             w_.Start(width, height);

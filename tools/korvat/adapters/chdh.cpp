@@ -12,6 +12,13 @@ namespace {
 
 class ChdhWriter : public ForwardingWriter<CHDH> {
   public:
+    // The blank (BLK FORM, with MitRohteil on) from the origin over width and length, down to
+    // Z -thickness; InitTeilk without rotary engraving writes it.
+    void Werkstueck(const Workpiece& p) override {
+        float w = static_cast<float>(p.width), l = static_cast<float>(p.length);
+        w_.SetzePosInfos(0, 0, w, l, static_cast<float>(-p.thickness), w, l, 0, 0, 0, 0, 0);
+        w_.InitTeilk(0, 'Y', 0, 0, 0, 0);
+    }
     void WkzW(int flags, int tool) override {
         AWKZDAT data = ToolData(*machine_, tool);
         // TOOL DEF takes the first value of the record as the radius: give a tool without a

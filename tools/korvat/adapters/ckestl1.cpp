@@ -19,6 +19,12 @@ class Ckestl1Writer : public PlotWriter<CKESTL1, double> {
         w_.SetzeSpezial(0, nullptr);
         return result;
     }
+    // The "Wdef" line with the thickness; with the vice the path is centred on it.
+    void Werkstueck(const Workpiece& p) override {
+        float w = static_cast<float>(p.width), l = static_cast<float>(p.length);
+        w_.SetzePosInfos(w, l, w, l, 0, 0, static_cast<float>(p.viceX), static_cast<float>(p.viceY),
+                         p.vice ? 1 : 0, static_cast<float>(p.thickness));
+    }
     void Spinddreh(int32_t rpm) override { w_.KestlDrehzahl(1, static_cast<float>(rpm)); }
     void WkzW(int, int tool) override {
         AWKZDAT t = ToolData(*machine_, tool);
