@@ -86,6 +86,15 @@ TEST(ExampleProfiles, EachWritesItsDialectByteForByte) {
     }
 }
 
+TEST(ExampleProfiles, ADottedOutputNameGivesThatFileAndNoWorkFiles) {
+    // The DXF writer reads the dot in "plate.v2" as the start of an extension.
+    TempDir dir;
+    Outcome r = Korvat(dir.path(), "post " + kJobs + "dialects.ngc --machine dxf -o plate.v2.dxf");
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ("plate.v2.dxf\n", Listing(dir.path()));
+    EXPECT_EQ(0u, ReadFile(dir.File("plate.v2.dxf")).rfind("  0\r\nSECTION\r\n", 0));
+}
+
 TEST(BuiltInExample, PostsForThePlainIsoMachineAndSaysWhere) {
     TempDir dir;
     Outcome r = Korvat(dir.path(), "post");

@@ -1,4 +1,5 @@
 // korvat post: runs a job through the machine's writer and writes the program.
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -6,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "channel/cx268io.h"
 #include "tools/korvat/adapters/adapter.h"
@@ -46,6 +48,18 @@ std::string OutputPath(const JobOptions& o, const Machine& m) {
     return path;
 }
 
+// The names of the files in a folder.
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
 // The channel keeps a path of at most 99 characters: the temporary base plus "." and the
 // extension must fit.
 constexpr size_t kChannelPath = 99;
@@ -81,9 +95,9 @@ int Post(const JobOptions& o) {
                            std::to_string(kChannelPath) + " characters with the work folder)");
     if (mkdir(folder.c_str(), 0700) != 0)
         throw JobError(path, 0, 0, "cannot create the work folder " + folder);
-    std::string written = base + ext;
+    // The folder is the writer's alone: whatever it holds goes when the run fails.
     auto cleanUp = [&] {
-        std::remove(written.c_str());
+        for (const std::string& f : FilesIn(folder)) std::remove((folder + "/" + f).c_str());
         rmdir(folder.c_str());
     };
 
@@ -107,8 +121,17 @@ int Post(const JobOptions& o) {
         cleanUp();
         throw JobError(path, 0, 0, "not written: " + why);
     }
+    // The program is the one file the writer made: base + "." + Dateiendung as a rule, though
+    // a writer that reads a dot in the name as the start of an extension names it otherwise.
+    std::vector<std::string> files = FilesIn(folder);
+    if (files.size() != 1) {
+        cleanUp();
+        throw JobError(path, 0, 0,
+                       "not written: the writer made " + std::to_string(files.size()) +
+                           " files instead of one");
+    }
     try {
-        Publish(written, path);
+        Publish(folder + "/" + files[0], path);
     } catch (...) {
         cleanUp();
         throw;
