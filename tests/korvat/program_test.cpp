@@ -243,36 +243,40 @@ TEST(WriterSettings, KeysOutsideTheirClassOrRangeNameFileLineAndKey) {
     TempDir dir;
     WriteFile(dir.File("job.ngc"), "G0 X1\n");
     const std::string iso = Example("iso");
-    WriteFile(dir.File("iso-retract.ini"), iso + "[CHDH]\nRueckzugHoehe = 25\n");
-    int line = static_cast<int>(std::count(iso.begin(), iso.end(), '\n'));
-    ExpectFailure(dir.path(), "post job.ngc --machine iso-retract.ini -o out.nc",
-                  "iso-retract.ini:" + std::to_string(line + 2) +
-                      ": RueckzugHoehe: only class CHDH reads it, not CDIN");
-    WriteFile(dir.File("czorb-typo.ini"), "[CZORB]\nZSchwele = 1\n[machine]\nclass = CZORB\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine czorb-typo.ini -o out.LG1",
-                  "czorb-typo.ini:2: ZSchwele: unknown key (known: ZSchwelle, Gruppenwert)");
-    WriteFile(dir.File("datron-text.ini"),
-              "[machine]\nclass = CKESTL1\n[DATRON]\nRueckfahrmodus = ja\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine datron-text.ini -o out.mcr",
-                  "datron-text.ini:4: Rueckfahrmodus: 'ja' is not a number");
-    WriteFile(dir.File("places.ini"), "[machine]\nclass = CDIN\n[magazine]\n61 = 1\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine places.ini -o out.nc",
-                  "places.ini:4: 61: is not a magazine place 1 to 60");
-    WriteFile(dir.File("twice.ini"), "[machine]\nclass = CDIN\n[magazine]\n1 = 1\n01 = 2\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine twice.ini -o out.nc",
-                  "twice.ini:5: 01: place 1 is given twice");
-    WriteFile(dir.File("lg1.ini"),
-              "[machine]\nclass = CZORB\n[workpiece]\nwidth = 1\nlength = 1\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine lg1.ini -o out.LG1",
-                  "lg1.ini:4: [workpiece]: class CZORB takes no workpiece");
-    WriteFile(dir.File("flat.ini"),
-              "[machine]\nclass = CDIN\n[workpiece]\nwidth = 10\nvice_x = 5\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine flat.ini -o out.nc",
-                  "flat.ini:4: [workpiece]: width and length must both be given");
-    WriteFile(dir.File("plotter.ini"), "[machine]\nclass = CHPGLB\n\n[magazine]\n1 = 4\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine plotter.ini -o out.plt",
-                  "plotter.ini:5: [magazine]: class CHPGLB writes tool numbers as they are; it "
-                  "has no magazine places");
+    const std::string isoLine =
+        std::to_string(std::count(iso.begin(), iso.end(), '\n') + 2);  // the key below it
+    struct Case {
+        const char* file;
+        std::string profile;
+        const char* output;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"iso-retract.ini", iso + "[CHDH]\nRueckzugHoehe = 25\n", "out.nc",
+         "iso-retract.ini:" + isoLine + ": RueckzugHoehe: only class CHDH reads it, not CDIN"},
+        // The class may come after its section.
+        {"czorb-typo.ini", "[CZORB]\nZSchwele = 1\n[machine]\nclass = CZORB\n", "out.LG1",
+         "czorb-typo.ini:2: ZSchwele: unknown key (known: ZSchwelle, Gruppenwert)"},
+        {"datron-text.ini", "[machine]\nclass = CKESTL1\n[DATRON]\nRueckfahrmodus = ja\n",
+         "out.mcr", "datron-text.ini:4: Rueckfahrmodus: 'ja' is not a number"},
+        {"places.ini", "[machine]\nclass = CDIN\n[magazine]\n61 = 1\n", "out.nc",
+         "places.ini:4: 61: is not a magazine place 1 to 60"},
+        {"twice.ini", "[machine]\nclass = CDIN\n[magazine]\n1 = 1\n01 = 2\n", "out.nc",
+         "twice.ini:5: 01: place 1 is given twice"},
+        {"lg1.ini", "[machine]\nclass = CZORB\n[workpiece]\nwidth = 1\nlength = 1\n", "out.LG1",
+         "lg1.ini:4: [workpiece]: class CZORB takes no workpiece"},
+        {"flat.ini", "[machine]\nclass = CDIN\n[workpiece]\nwidth = 10\nvice_x = 5\n", "out.nc",
+         "flat.ini:4: [workpiece]: width and length must both be given"},
+        {"plotter.ini", "[machine]\nclass = CHPGLB\n\n[magazine]\n1 = 4\n", "out.plt",
+         "plotter.ini:5: [magazine]: class CHPGLB writes tool numbers as they are; it has no "
+         "magazine places"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir.File(c.file), c.profile);
+        ExpectFailure(dir.path(),
+                      std::string("post job.ngc --machine ") + c.file + " -o " + c.output,
+                      c.message);
+    }
 }
 
 // ---- Round trips through rs274 ---------------------------------------------------------------

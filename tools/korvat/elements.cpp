@@ -10,6 +10,14 @@
 namespace korvat::tool {
 namespace {
 
+ELE_EAW Record(std::string_view bytes, size_t index) {
+    ELE_EAW e;
+    std::memcpy(&e, bytes.data() + index * sizeof e, sizeof e);
+    return e;
+}
+
+}  // namespace
+
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
     size_t n = std::strlen(suffix);
     if (s.size() < n) return false;
@@ -21,14 +29,6 @@ bool EndsWithNoCase(const std::string& s, const char* suffix) {
     }
     return true;
 }
-
-ELE_EAW Record(std::string_view bytes, size_t index) {
-    ELE_EAW e;
-    std::memcpy(&e, bytes.data() + index * sizeof e, sizeof e);
-    return e;
-}
-
-}  // namespace
 
 bool IsElementFile(const std::string& file, std::string_view bytes) {
     return EndsWithNoCase(file, ".EAW") || (bytes.size() >= 32 && bytes[0] == kEleKopf &&

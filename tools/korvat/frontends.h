@@ -39,5 +39,7 @@ bool IsCallScript(const std::string& file);
 // True for an element file: its name ends in ".eaw", or it starts with the header record that
 // holds "FRXBINWZB".
 bool IsElementFile(const std::string& file, std::string_view bytes);
+// True when the file name ends in suffix, letters compared without regard to case.
+bool EndsWithNoCase(const std::string& file, const char* suffix);
 
 }  // namespace korvat::tool

@@ -25,18 +25,6 @@ struct Options {
     std::string file;
 };
 
-bool EndsWithNoCase(const std::string& s, const char* suffix) {
-    size_t n = std::strlen(suffix);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        char a = s[s.size() - n + i], b = suffix[i];
-        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
-        if (a != b) return false;
-    }
-    return true;
-}
-
 // ---- .LG1: 13-byte records of CZORB --------------------------------------------------------
 
 const char* Lg1Name(int type) {
