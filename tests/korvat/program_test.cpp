@@ -147,13 +147,18 @@ TEST(Port, APortThatCannotBeOpenedStopsBeforeAnyOutput) {
 }
 
 TEST(PlotterWriters, ARetractAfterCuttingAtAnotherDepthGoesOut) {
-    // The VHF writer skips a Z move to the height of its last rapid move; after cutting at
-    // -1 mm the retract to 5 mm must still be written, or the next rapid move drags the tool
-    // through the workpiece.
-    TempDir dir;
-    Outcome r = Korvat(dir.path(), "post " + kJobs + "retract.calls --machine vhf -o out.vhf");
-    ASSERT_EQ(0, r.exit) << r.err;
-    EXPECT_TRUE(SameBytes(Crlf(Golden("retract.vhf")), ReadFile(dir.File("out.vhf"))));
+    // The VHF and CTORVE writers skip a Z move to the height of their last rapid move; after
+    // cutting at -1 mm the retract to 5 mm must still be written, or the next rapid move drags
+    // the tool through the workpiece.
+    for (const char* machine : {"vhf", "ctorve"}) {
+        SCOPED_TRACE(machine);
+        TempDir dir;
+        std::string program = std::string("retract.") + (machine[0] == 'v' ? "vhf" : "tor");
+        Outcome r = Korvat(
+            dir.path(), "post " + kJobs + "retract.calls --machine " + machine + " -o " + program);
+        ASSERT_EQ(0, r.exit) << r.err;
+        EXPECT_TRUE(SameBytes(Crlf(Golden(program)), ReadFile(dir.File(program))));
+    }
 }
 
 // ---- Writer settings and the tool magazine from the profile --------------------------------
