@@ -225,11 +225,9 @@ bool CDIN::Endlich(const char* member, std::initializer_list<double> values) {
     return false;
 }
 
-bool CDIN::SatzSetzen(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    bool ok = FormatiereV(Satz, sizeof Satz, format, args);
-    va_end(args);
+bool CDIN::SatzAnhaengenV(const char* format, va_list args) {
+    size_t used = strnlen(Satz, sizeof Satz);
+    bool ok = used < sizeof Satz && FormatiereV(Satz + used, sizeof Satz - used, format, args);
     if (!ok) {
         // Refused rather than cut: a cut coordinate would send the machine somewhere else.
         char text[256];
@@ -241,19 +239,20 @@ bool CDIN::SatzSetzen(const char* format, ...) {
     return ok;
 }
 
-bool CDIN::SatzAnhaengen(const char* format, ...) {
-    size_t used = strnlen(Satz, sizeof Satz);
+bool CDIN::SatzSetzen(const char* format, ...) {
+    Satz[0] = '\0';
     va_list args;
     va_start(args, format);
-    bool ok = used < sizeof Satz && FormatiereV(Satz + used, sizeof Satz - used, format, args);
+    bool ok = SatzAnhaengenV(format, args);
     va_end(args);
-    if (!ok) {
-        char text[256];
-        Formatiere(text, sizeof text, "CDIN: block longer than %d characters refused: %s",
-                   static_cast<int>(sizeof Satz - 1), Satz);
-        Satz[0] = '\0';
-        Fehler(kFehlerSatzZuLang, text);
-    }
+    return ok;
+}
+
+bool CDIN::SatzAnhaengen(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    bool ok = SatzAnhaengenV(format, args);
+    va_end(args);
     return ok;
 }
 

@@ -16,6 +16,7 @@
 // supervision switch, the upper Z limit).
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -195,6 +196,7 @@ class CDIN : public korvat::writer::Schreiberstatus, public korvat::writer::Kana
     // Satz = printf(format, ...); false (error 2102, Satz empty) when it does not fit.
     bool SatzSetzen(const char* format, ...) __attribute__((format(printf, 2, 3)));
     bool SatzAnhaengen(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    bool SatzAnhaengenV(const char* format, va_list args);
     // A block of its own: SatzSetzen, then Dateiausgabe.
     void Block(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Writes one line through the channel, numbered with "N%1ld " when number is true.
