@@ -6,6 +6,16 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh test
 jobs=${JOBS:-2}
 
+# The approach fuzzer first, for a bounded time (FUZZ_SECONDS, default 60), so the test runs'
+# summaries close the output.
+mkdir -p build
+if ! bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" >build/fuzz.log 2>&1; then
+    cat build/fuzz.log
+    echo "the approach fuzzer found a fault (input in build/fuzz/artifacts/)" >&2
+    exit 1
+fi
+tail -n 3 build/fuzz.log
+
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/test -j"$jobs"
 ctest --test-dir build/test --output-on-failure -j"$jobs"
@@ -15,6 +25,3 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVAT_SANITIZE=ON \
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
-
-# The approach fuzzer, for a bounded time (FUZZ_SECONDS, default 60).
-bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
