@@ -18,14 +18,14 @@ struct ACHSE {
 
 // The host's settings record for one machine. Only read by the library.
 struct MaschEinstellung {
-    int16_t MaschTyp;      // dialect number within the DIN family
-    int32_t Optionen;      // option bits, copied by every writer at Open
-    uint8_t Schnittstelle; // 1..10 COM1..COM10, 11 and above LPT1 onwards, 0 none
-    uint8_t Handshake;     // 0 hardware handshake (CTS), other Xon/Xoff
+    int16_t MaschTyp;       // dialect number within the DIN family
+    int32_t Optionen;       // option bits, copied by every writer at Open
+    uint8_t Schnittstelle;  // 1..10 COM1..COM10, 11 and above LPT1 onwards, 0 none
+    uint8_t Handshake;      // 0 hardware handshake (CTS), other Xon/Xoff
     int32_t Baudrate;
-    uint8_t Paritaet;   // 1 odd, 2 even, other none
+    uint8_t Paritaet;  // 1 odd, 2 even, other none
     uint8_t Datenbits;
-    uint8_t Stopbits;   // 0 one, other two
+    uint8_t Stopbits;      // 0 one, other two
     char Dateiendung[16];  // output file extension, without the dot
     ACHSE Achse[4];        // X, Y, Z, rotary
     float Massstab[3];     // X, Y, Z scale; 0.001 or less means 1.0
@@ -109,13 +109,13 @@ struct FLAGPOS {
 
 // The host's tool record.
 struct AWKZDAT {
-    uint8_t Art;            // 0 engraving tool, 1 end mill, 2 ball mill
-    float Kugelradius;      // first float: ball radius (also the tool radius of the Datron writer)
-    float Winkel;           // tool angle in radians
-    float Spitzenradius;    // tip radius
-    float Schaftradius;     // shaft radius
-    float Durchmesser;      // tool diameter, mm
-    float Laenge;           // sixth float: tool length, mm
+    uint8_t Art;          // 0 engraving tool, 1 end mill, 2 ball mill
+    float Kugelradius;    // first float: ball radius (also the tool radius of the Datron writer)
+    float Winkel;         // tool angle in radians
+    float Spitzenradius;  // tip radius
+    float Schaftradius;   // shaft radius
+    float Durchmesser;    // tool diameter, mm
+    float Laenge;         // sixth float: tool length, mm
 };
 
 #pragma pack(pop)

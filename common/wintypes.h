@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-using HWND = void*;      // an owner window; the library only passes it on to the dialog handler
-using HINSTANCE = void*; // a module handle (dialog templates)
+using HWND = void*;       // an owner window; the library only passes it on to the dialog handler
+using HINSTANCE = void*;  // a module handle (dialog templates)
 
 // Message box styles and answers, with the values the host knows.
 enum : unsigned {

@@ -32,20 +32,20 @@ std::string Crlf(const std::string& lf_text);
 
 // A fresh, empty folder under the build's temporary folder, removed by the destructor.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Records every box and answers from a queue (the default button once the queue is empty).
 // Installed for its lifetime.
 class ScriptedDialogs : public platform::DialogHandler {
-public:
+  public:
     struct Box {
         std::string kind;  // "message", "info", "input"
         std::string caption;
@@ -64,7 +64,7 @@ public:
     int TextInput(HWND owner, const char* title, const char* prompt, char* text,
                   int maxLength) override;
 
-private:
+  private:
     std::deque<int> answers_;
     std::deque<std::string> inputs_;  // "\x1b" as an input means: cancel
     std::vector<Box> boxes_;

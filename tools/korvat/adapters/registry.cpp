@@ -12,9 +12,14 @@
 #include "tools/korvat/adapters/adapter.h"
 
 #define KORVAT_WRITERS(KORVAT_WRITER) \
-    KORVAT_WRITER(kCDIN) KORVAT_WRITER(kCHDH) KORVAT_WRITER(kCKESTL1) KORVAT_WRITER(kCZORB) \
-        KORVAT_WRITER(kCHPGLB) KORVAT_WRITER(kCDXF_TEXT) KORVAT_WRITER(kCVHF_580_980) \
-        KORVAT_WRITER(kCTORVE)
+    KORVAT_WRITER(kCDIN)              \
+    KORVAT_WRITER(kCHDH)              \
+    KORVAT_WRITER(kCKESTL1)           \
+    KORVAT_WRITER(kCZORB)             \
+    KORVAT_WRITER(kCHPGLB)            \
+    KORVAT_WRITER(kCDXF_TEXT)         \
+    KORVAT_WRITER(kCVHF_580_980)      \
+    KORVAT_WRITER(kCTORVE)
 
 namespace korvat::tool {
 
