@@ -115,19 +115,7 @@ int CCX268IO::SetzeParameter(const MaschEinstellung* settings) {
     return 0;
 }
 
-int CCX268IO::SetzeTimeout(int on, int ms) {
-    if (on) {
-        Lesezeit = Schreibzeit = ms;
-        Antwortmodus = 1;
-        Stillzeitablauf = 1;
-    } else {
-        Lesezeit = 5500;
-        Schreibzeit = 3000;
-        Antwortmodus = AntwortmodusVorgabe;
-        Stillzeitablauf = 0;
-    }
-    return AntwortmodusVorgabe;
-}
+int CCX268IO::SetzeTimeout(int on, int ms) { return Zeitvorgaben(*this, on, ms, 3000); }
 
 int CCX268IO::pclose(int closePort, int closeFile) {
     if (PortOffen && closePort) {

@@ -89,6 +89,25 @@ void Zugriffsfehler(L& l, int code, const char* name) {
     l.Fehlerflag = 1;
 }
 
+// SetzeTimeout of either line. With on: both times = ms, Antwortmodus and Stillzeitablauf on
+// (the caller waits at most ms and takes a time-out as result 6, without asking). Without: the
+// line's standard times (5500 ms reading, schreibzeit writing), Antwortmodus back to the default
+// of the open, Stillzeitablauf off. Returns the default Antwortmodus.
+template <class L>
+int Zeitvorgaben(L& l, int on, int ms, int32_t schreibzeit) {
+    if (on) {
+        l.Lesezeit = l.Schreibzeit = ms;
+        l.Antwortmodus = 1;
+        l.Stillzeitablauf = 1;
+    } else {
+        l.Lesezeit = 5500;
+        l.Schreibzeit = schreibzeit;
+        l.Antwortmodus = l.AntwortmodusVorgabe;
+        l.Stillzeitablauf = 0;
+    }
+    return l.AntwortmodusVorgabe;
+}
+
 // The question for code, with its effect on the line: Yes restarts the time (Startzeit) and
 // clears Fehlernummer; No sets Fehlerflag and Abgelehnt and leaves code in Fehlernummer, so the
 // record the host shows after the job names what was declined.

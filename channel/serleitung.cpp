@@ -138,16 +138,4 @@ short CSERLEITUNG::SetzeAbbruchTaste() {
     return 1;
 }
 
-int CSERLEITUNG::SetzeTimeout(int on, int ms) {
-    if (on) {
-        Lesezeit = Schreibzeit = ms;
-        Antwortmodus = 1;
-        Stillzeitablauf = 1;
-    } else {
-        Lesezeit = 5500;
-        Schreibzeit = 2000;
-        Antwortmodus = AntwortmodusVorgabe;
-        Stillzeitablauf = 0;
-    }
-    return AntwortmodusVorgabe;
-}
+int CSERLEITUNG::SetzeTimeout(int on, int ms) { return Zeitvorgaben(*this, on, ms, 2000); }
