@@ -125,18 +125,16 @@ void CTORVE::Draw3(float x, float y, float z, short) {
 void CTORVE::Kreis(float centreX, float centreY, float, float, float sweep, float endX,
                    float endY) {
     double grad = plot::Grad(sweep);
-    if (std::fabs(grad) <= 0.001) {
-        Draw(endX, endY);
-        return;
-    }
-    if (!std::isfinite(grad)) {
-        plot::MeldeWert("CTORVE::Kreis", "sweep", sweep, "rad");
-        return;
-    }
     int32_t CX, CY, EX, EY;
-    if (!Punkt("CTORVE::Kreis", centreX, centreY, &CX, &CY) ||
-        !Punkt("CTORVE::Kreis", endX, endY, &EX, &EY)) {
-        return;
+    switch (BogenEinheiten("CTORVE::Kreis", grad, sweep, centreX, centreY, endX, endY, &CX, &CY,
+                           &EX, &EY)) {
+        case Bogenart::Gerade:
+            Draw(endX, endY);
+            return;
+        case Bogenart::Fehler:
+            return;
+        case Bogenart::Bogen:
+            break;
     }
     if (Geschwindigkeit != 0) Schreibe("SF%1d;", GeschwXY);
     Geschwindigkeit = 0;

@@ -151,4 +151,18 @@ bool Einheitenschreiber::ZEinheit(const char* wo, float z, int32_t* pz) const {
     return Einheiten(wo, "z", z, z * ZAufloesung, pz);
 }
 
+Einheitenschreiber::Bogenart Einheitenschreiber::BogenEinheiten(
+    const char* wo, double grad, float sweep, float centreX, float centreY, float endX, float endY,
+    int32_t* cx, int32_t* cy, int32_t* ex, int32_t* ey) const {
+    if (std::fabs(grad) <= 0.001) return Bogenart::Gerade;
+    if (!std::isfinite(grad)) {
+        MeldeWert(wo, "sweep", sweep, "rad");
+        return Bogenart::Fehler;
+    }
+    if (!Punkt(wo, centreX, centreY, cx, cy) || !Punkt(wo, endX, endY, ex, ey)) {
+        return Bogenart::Fehler;
+    }
+    return Bogenart::Bogen;
+}
+
 }  // namespace korvat::plot

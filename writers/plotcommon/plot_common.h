@@ -110,6 +110,15 @@ struct Einheitenschreiber {
     // Machine units of x and y (and of z); false after reporting the first bad value for `wo`.
     bool Punkt(const char* wo, float x, float y, int32_t* px, int32_t* py) const;
     bool ZEinheit(const char* wo, float z, int32_t* pz) const;
+
+    // What Kreis writes for an arc of `grad` degrees (sweep in radians, for the report):
+    // Gerade for a sweep of 0.001 degrees or less (the caller draws a line to the end instead),
+    // Fehler after reporting a sweep that is not finite or a centre or end beyond the range,
+    // else Bogen with the centre and the end in machine units.
+    enum class Bogenart { Gerade, Fehler, Bogen };
+    Bogenart BogenEinheiten(const char* wo, double grad, float sweep, float centreX, float centreY,
+                            float endX, float endY, int32_t* cx, int32_t* cy, int32_t* ex,
+                            int32_t* ey) const;
 };
 
 }  // namespace korvat::plot

@@ -161,18 +161,16 @@ void CVHF_580_980::Draw3(float x, float y, float z, short) {
 void CVHF_580_980::Kreis(float centreX, float centreY, float, float, float sweep, float endX,
                          float endY) {
     double grad = sweep * kGrad;
-    if (std::fabs(grad) <= 0.001) {
-        Draw(endX, endY);
-        return;
-    }
-    if (!std::isfinite(grad)) {
-        plot::MeldeWert("CVHF_580_980::Kreis", "sweep", sweep, "rad");
-        return;
-    }
     int32_t CX, CY, EX, EY;
-    if (!Punkt("CVHF_580_980::Kreis", centreX, centreY, &CX, &CY) ||
-        !Punkt("CVHF_580_980::Kreis", endX, endY, &EX, &EY)) {
-        return;
+    switch (BogenEinheiten("CVHF_580_980::Kreis", grad, sweep, centreX, centreY, endX, endY, &CX,
+                           &CY, &EX, &EY)) {
+        case Bogenart::Gerade:
+            Draw(endX, endY);
+            return;
+        case Bogenart::Fehler:
+            return;
+        case Bogenart::Bogen:
+            break;
     }
     if (Geschwindigkeit != 0 || (VarianteVS && Eilgang)) {
         SendeVS(VorschubXY);
