@@ -1,5 +1,7 @@
 #include "digitizer/cdigita.h"
 
+#include <cstring>
+
 #include "channel/serleitung.h"
 
 // The library's tablet readers, built when the library is loaded, and the flag that a tablet
@@ -28,6 +30,16 @@ void Leeren(short* key, RPOINT* pt) {
 bool LeseZeile(char (&zeile)[100], short crBeendet) {
     short r = serleitung.pinstr(zeile, crBeendet);
     return r == 0 && zeile[0] != '\0';
+}
+
+// Counts a dropped line and keeps it (a line cut short by a line fault is the line's failure,
+// not the tablet's, and is not counted) (its first character, then the rest) for the host.
+void MerkeUnlesbar(int32_t* zahl, char (&text)[100], char erstes, const char* rest) {
+    ++*zahl;
+    text[0] = erstes;
+    size_t n = strnlen(rest, sizeof text - 2);  // what does not fit is left out
+    std::memcpy(text + 1, rest, n);
+    text[n + 1] = '\0';
 }
 
 }  // namespace
@@ -82,8 +94,9 @@ short CDIGIS::FrageKoordinate(short* key, RPOINT* pt) {
     while (serleitung.pinchr_sofort(c)) {
         if (c[0] == '@') {
             char zeile[100];
-            if (!LeseZeile(zeile, 0)) return 0;
-            return Koordinatenzeile(zeile, pt);
+            if (LeseZeile(zeile, 0) && Koordinatenzeile(zeile, pt)) return 1;
+            if (!serleitung.Fehlerflag) MerkeUnlesbar(&Unlesbar, UnleserlicheZeile, '@', zeile);
+            return 0;
         }
         short code = Tastencode(c[0]);
         if (code != kDigiKeine) {
@@ -148,12 +161,12 @@ short CDIGIS2::Close() {
 short CDIGIS2::Bericht(const char* zeile, short* key, RPOINT* pt) {
     Leser.Beginn(zeile, "");
     double x = Leser.WFloat();
-    if (Leser.Fehler || Leser.Hz(1) != ':') return 0;
+    if (Leser.Fehler || Leser.Hz(1) != ':') return -1;
     Leser.Inc();
     double y = Leser.WFloat();
     Leser.Inc();
     int32_t bits = Leser.WNummer();
-    if (Leser.Fehler) return 0;
+    if (Leser.Fehler) return -1;
     short code = kDigiKeine;
     if (bits == 0) {
         code = kDigiOhneTaste;
@@ -178,9 +191,12 @@ short CDIGIS2::FrageKoordinate(short* key, RPOINT* pt) {
     if (serleitung.pinchr_sofort(c)) {
         char zeile[100];
         bool gelesen = LeseZeile(zeile, 1);
-        if (c[0] == '+' && gelesen) {
-            result = Bericht(zeile, key, pt);
-            if (result && *key != kDigiOhneTaste) serleitung.poutstr(kQuittung);
+        short bericht = c[0] == '+' && gelesen ? Bericht(zeile, key, pt) : -1;
+        if (bericht == 1) {
+            result = 1;
+            if (*key != kDigiOhneTaste) serleitung.poutstr(kQuittung);
+        } else if (bericht < 0 && !serleitung.Fehlerflag) {
+            MerkeUnlesbar(&Unlesbar, UnleserlicheZeile, c[0], zeile);
         }
     }
     serleitung.poutstr(kAnfrage);

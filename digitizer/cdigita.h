@@ -63,6 +63,9 @@ class CDIGIS {
     static short Tastencode(char c);
 
     ZEAW Leser;
+    // For the host's diagnostics: coordinate lines dropped as unreadable, and the last of them.
+    int32_t Unlesbar;
+    char UnleserlicheZeile[100];
 };
 
 // Model 2. The tablet answers the reader's request ESC "G" CR with a report "+X:Y,bits" ended
@@ -80,13 +83,18 @@ class CDIGIS2 {
     short FrageKoordinate(short* key, RPOINT* pt);
     short Dummy() { return 0; }
 
-    // A report line after its "+" (without the CR): result 1 with *key and pt set when the
-    // report gives a key, else 0 (pt untouched, *key left alone). Keeps the held-button rule.
+    // A report line after its "+" (without the CR): 1 with *key and pt set when the report
+    // gives a key; 0 when it gives none (two buttons, a button still held); -1 when the line is
+    // no report the reader can parse. pt and *key change only with 1. Keeps the held rule.
     short Bericht(const char* zeile, short* key, RPOINT* pt);
 
     ZEAW Leser;
     int16_t Geloescht;      // cleared at open and at each button press; nobody reads it
     int16_t TasteGehalten;  // a button was reported and has not been let go since
+    // For the host's diagnostics: lines dropped as unreadable (a "+" report the reader cannot
+    // parse, or any other line), and the last of them.
+    int32_t Unlesbar;
+    char UnleserlicheZeile[100];
 };
 
 // The host's front: one model number; Open, Close and FrageKoordinate go to that model's reader.

@@ -7,7 +7,8 @@
     KORVAT_VERB(kPreview)         \
     KORVAT_VERB(kMachines)        \
     KORVAT_VERB(kDump)            \
-    KORVAT_VERB(kApproach)
+    KORVAT_VERB(kApproach)        \
+    KORVAT_VERB(kDigitize)
 
 namespace korvat::tool {
 
