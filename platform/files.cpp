@@ -13,6 +13,7 @@ namespace korvat::platform {
 namespace {
 int writeCountdown = 0;  // 0: off; n: the n-th following write fails
 int readCountdown = 0;
+int lastWriteError = 0;
 
 // True when this call is the one the countdown picked.
 bool Injected(int* countdown) {
@@ -72,13 +73,22 @@ int32_t FileRead(int32_t h, void* buffer, uint32_t n) {
 }
 
 int32_t FileWrite(int32_t h, const void* buffer, uint32_t n) {
-    if (Injected(&writeCountdown)) return 0;
-    if (h < 0 || (!buffer && n)) return 0;
+    if (Injected(&writeCountdown)) {
+        lastWriteError = ENOSPC;
+        return 0;
+    }
+    if (h < 0 || (!buffer && n)) {
+        lastWriteError = EBADF;
+        return 0;
+    }
     uint32_t done = 0;
     while (done < n) {
         ssize_t w = write(Fd(h), static_cast<const char*>(buffer) + done, n - done);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) break;  // disk full or another error: report what went out
+        if (w <= 0) {  // disk full or another error: report what went out
+            lastWriteError = w < 0 ? errno : ENOSPC;
+            break;
+        }
         done += static_cast<uint32_t>(w);
     }
     return static_cast<int32_t>(done);
@@ -103,6 +113,8 @@ int FileDelete(const char* path) {
     if (!HostPath(path, p, sizeof p)) return -1;
     return unlink(p) == 0 ? 0 : -1;
 }
+
+int LastWriteError() { return lastWriteError; }
 
 void FailWriteAfter(int n) { writeCountdown = n > 0 ? n : 0; }
 void FailReadAfter(int n) { readCountdown = n > 0 ? n : 0; }

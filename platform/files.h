@@ -27,6 +27,10 @@ int FileClose(int32_t h);
 // Deletes a file. Returns 0 when it was deleted.
 int FileDelete(const char* path);
 
+// The reason (an errno value) of the last write that wrote less than it was given: ENOSPC for a
+// full disk, EFBIG beyond the file-size limit, ENOSPC also for an injected fault. 0 before any.
+int LastWriteError();
+
 // Fault injection for tests: the n-th following write (1 = the next) writes nothing and fails;
 // 0 switches it off. Likewise for reads.
 void FailWriteAfter(int n);

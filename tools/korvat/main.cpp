@@ -3,11 +3,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "tools/korvat/errors.h"
+#include "tools/korvat/output.h"
 #include "tools/korvat/program.h"
 #include "tools/korvat/terminal_dialogs.h"
 #include "tools/korvat/verbs/verb.h"
@@ -15,6 +18,11 @@
 using namespace korvat::tool;
 
 int main(int argc, char** argv) {
+    InstallSignalCleanup();
+    // Fault injection for the program's own tests: the n-th file write of the run fails as on
+    // a full disk.
+    if (const char* n = std::getenv("KORVAT_FAIL_WRITE_AFTER"))
+        korvat::platform::FailWriteAfter(std::atoi(n));
     CLI::App app{"korvat - machine programs from tool paths, with the Korvat library"};
     app.require_subcommand(1);
     app.footer(

@@ -1,9 +1,14 @@
 #include "tools/korvat/output.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -26,7 +31,94 @@ long long NowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// The work folders alive now, as fixed buffers a signal handler can read. A slot is in use
+// while its first byte is not 0; it is filled before and cleared after the folder exists.
+constexpr int kSlots = 4;
+char liveFolders[kSlots][PATH_MAX];
+
+// Removes the files of a folder and the folder, with system calls only (a signal handler may
+// call it).
+void RemoveFolder(const char* path) {
+    int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        alignas(8) char buffer[4096];
+        long n;
+        while ((n = syscall(SYS_getdents64, fd, buffer, sizeof buffer)) > 0) {
+            for (long at = 0; at < n;) {
+                // struct linux_dirent64: inode (8), offset (8), record length (2), type (1), name
+                const char* entry = buffer + at;
+                unsigned short length;
+                std::memcpy(&length, entry + 16, sizeof length);
+                const char* name = entry + 19;
+                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+                    unlinkat(fd, name, 0);
+                at += length;
+            }
+        }
+        close(fd);
+    }
+    rmdir(path);
+}
+
+void OnSignal(int signal) {
+    for (char* folder : liveFolders)
+        if (folder[0] != 0) RemoveFolder(folder);
+    _exit(128 + signal);
+}
+
 }  // namespace
+
+void InstallSignalCleanup() {
+    struct sigaction a {};
+    a.sa_handler = OnSignal;
+    sigemptyset(&a.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&a.sa_mask, s);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &a, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+WorkFolder::WorkFolder(const std::string& output, const char* tag)
+    : output_(output), path_(TemporaryBeside(output) + tag) {
+    for (int i = 0; i < kSlots && slot_ < 0; ++i)
+        if (liveFolders[i][0] == 0 && path_.size() < sizeof liveFolders[i]) slot_ = i;
+    if (slot_ >= 0) std::memcpy(liveFolders[slot_], path_.c_str(), path_.size() + 1);
+    if (mkdir(path_.c_str(), 0700) != 0) {
+        int error = errno;
+        if (slot_ >= 0) liveFolders[slot_][0] = 0;
+        throw JobError(
+            output, 0, 0,
+            std::string("cannot create a work folder beside it: ") + std::strerror(error));
+    }
+}
+
+WorkFolder::~WorkFolder() {
+    RemoveFolder(path_.c_str());
+    if (slot_ >= 0) liveFolders[slot_][0] = 0;
+}
+
+std::vector<std::string> WorkFolder::Files() const {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(path_.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+std::string WorkFolder::ForUser(const std::string& text) const {
+    std::string result;
+    size_t from = 0;
+    for (size_t at; (at = text.find(path_, from)) != std::string::npos;) {
+        result += text.substr(from, at - from) + output_;
+        // The file name after the folder goes with it.
+        from = at + path_.size();
+        if (from < text.size() && text[from] == '/')
+            while (from < text.size() && text[from] != ' ' && text[from] != ':') ++from;
+    }
+    return result + text.substr(from);
+}
 
 void CheckOutputFolder(const std::string& path) {
     std::string folder = Folder(path);

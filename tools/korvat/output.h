@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace korvat::tool {
 
@@ -16,6 +17,35 @@ std::string TemporaryBeside(const std::string& path);
 void Publish(const std::string& temporary, const std::string& path);
 // Writes bytes to `path` through a temporary beside it. Throws JobError.
 void WriteWhole(const std::string& path, const std::string& bytes);
+
+// A hidden folder beside an output ("dir/.name.korvat<pid>", then the tag, so that two verbs
+// of one run can each have one), the writer's alone. The
+// destructor removes it with whatever it still holds; so do SIGINT, SIGTERM and SIGHUP, after
+// which the program ends with 128 + the signal's number. Throws JobError when it cannot be made.
+class WorkFolder {
+  public:
+    explicit WorkFolder(const std::string& output, const char* tag = "");
+    ~WorkFolder();
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // The names of the files in it.
+    std::vector<std::string> Files() const;
+    // text with every path inside the folder replaced by the output's path, so that messages
+    // name what the user asked for and never the work folder.
+    std::string ForUser(const std::string& text) const;
+
+  private:
+    std::string output_, path_;
+    int slot_ = -1;
+};
+
+// Installs the signal handling of the program: the work folders go on SIGINT, SIGTERM and
+// SIGHUP, and a write beyond the file-size limit fails with "file too large" instead of
+// killing the program (SIGXFSZ is ignored). Called once, first thing in main.
+void InstallSignalCleanup();
 
 // A progress bar on stderr, drawn only on a terminal and only once a job has run for a
 // second; Finish() clears it.

@@ -563,4 +563,14 @@ AWKZDAT ToolData(const Machine& machine, int tool) {
     return t;
 }
 
+AWKZDAT DescribedTool(const Machine& machine, int tool) {
+    auto it = machine.tools.find(tool);
+    if (it == machine.tools.end())
+        throw JobError(machine.file, 0, 0,
+                       "the job uses tool " + std::to_string(tool) + ", which has no [tool " +
+                           std::to_string(tool) + "] here; class " + machine.className +
+                           " writes the tool's size into the program");
+    return it->second;
+}
+
 }  // namespace korvat::tool

@@ -79,6 +79,10 @@ Machine LoadMachineText(const std::string& text, const std::string& name);
 // The tool record for a tool number: the table's entry, or an end mill of diameter 0 when the
 // table has none.
 AWKZDAT ToolData(const Machine& machine, int tool);
+// The table's entry for a tool whose size the writer writes into the program (a tool
+// definition, a group header): a tool the profile does not describe is refused, naming the tool
+// and the profile (JobError), since a program with a tool of size 0 breaks the tool.
+AWKZDAT DescribedTool(const Machine& machine, int tool);
 
 // Writer feed units per mm/min for a unit name; false when the name is unknown.
 bool FeedFactor(const std::string& unit, double* factor);

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
+
+#include "channel/cx268io.h"
 
 #include "tools/korvat/profile.h"
 #include "tools/korvat/sink.h"
@@ -24,7 +27,17 @@ class Writer : public Sink {
     virtual bool RecodesTools() const = 0;
     // True when the class takes the workpiece (it has SetzePosInfos).
     virtual bool TakesWorkpiece() const = 0;
+    // True once the writer has stopped: its own error record (the writers that keep one) or the
+    // channel's holds an error. Cheap enough to ask after every call.
+    virtual bool Failed() const = 0;
+    // Why it stopped, for a message after the output's path ("no space left on device"); empty
+    // while nothing failed.
+    virtual std::string Failure() const = 0;
 };
+
+// The cause of a writer error for the machinist: a failed write by its system reason, else the
+// error number and the record's texts.
+std::string DescribeWriterError(int code, const char* text1, const char* text2);
 
 struct WriterClass {
     const char* name;       // the class name a profile gives as [machine] class
@@ -82,6 +95,20 @@ class WriterBase : public Writer {
     }
     bool TakesWorkpiece() const override {
         return requires { &C::SetzePosInfos; };
+    }
+    bool Failed() const override {
+        if constexpr (requires { w_.FehlerCode; })
+            if (w_.FehlerCode != 0 || w_.Escape1 != 0) return true;
+        return cx268io.Fehlerflag != 0 || cx268io.Fehlernummer != 0;
+    }
+    std::string Failure() const override {
+        if constexpr (requires { w_.FehlerCode; })
+            if (w_.FehlerCode != 0 || w_.Escape1 != 0)
+                return DescribeWriterError(w_.FehlerCode, w_.FehlerText1, w_.FehlerText2);
+        if (cx268io.Fehlerflag != 0 || cx268io.Fehlernummer != 0)
+            return DescribeWriterError(cx268io.Fehlernummer, cx268io.Fehlertext1,
+                                       cx268io.Fehlertext2);
+        return {};
     }
 
   protected:

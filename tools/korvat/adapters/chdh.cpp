@@ -20,11 +20,21 @@ class ChdhWriter : public ForwardingWriter<CHDH> {
         w_.InitTeilk(0, 'Y', 0, 0, 0, 0);
     }
     void WkzW(int flags, int tool) override {
-        AWKZDAT data = ToolData(*machine_, tool);
+        AWKZDAT data = DescribedTool(*machine_, tool);
         // TOOL DEF takes the first value of the record as the radius: give a tool without a
         // ball radius its own radius there.
         if (data.Kugelradius == 0.0f) data.Kugelradius = data.Durchmesser / 2.0f;
         w_.WkzW(flags, tool, &data);
+    }
+    // The writer puts a rapid move's XY block before its Z block. A rapid move that raises the
+    // tool lifts first, so the tool never travels sideways in the material.
+    void Move3(double x, double y, double z) override {
+        if (z > w_.LetztesZ + 0.0005) {
+            w_.MoveZ(z);
+            w_.Move(x, y);
+        } else {
+            w_.Move3(x, y, z);
+        }
     }
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
                double ez, int kind) override {

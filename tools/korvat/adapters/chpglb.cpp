@@ -3,6 +3,9 @@
 // plotter. InitStruct.Ganzzahl gives the receiver's memory in bytes (0: no limit) and
 // Weitere[2] the top edge of the workpiece. Z below the surface (Z 0) draws, Z at or above it
 // travels with the pen up.
+#include <cmath>
+
+#include "tools/korvat/adapters/chords.h"
 #include "tools/korvat/adapters/plot_adapter.h"
 #include "writers/hpgl/chpglb.h"
 
@@ -18,9 +21,13 @@ class ChpglbWriter : public PlotWriter<CHPGLB> {
     }
     void Spinddreh(int32_t) override {}  // the extended dialect switches the spindle only
     void Move(double x, double y) override { Move3(x, y, z0_); }
+    // The depth the tool is at, for a command that carries none (a rapid move into the material
+    // leaves the writer's depth behind). The writer writes it only when it changed.
+    void Depth() { w_.SetzeGTiefe((w_.Flughoehe - F(z0_)) - w_.Abhebewert, 1); }
     // A feed move in the plane draws only below the surface; above it the pen travels.
     void Draw(double x, double y) override {
         if (z0_ < w_.Flughoehe) {
+            Depth();
             w_.Draw(F(x), F(y));
         } else {
             w_.Move3(F(x), F(y), F(z0_));
@@ -33,9 +40,17 @@ class ChpglbWriter : public PlotWriter<CHPGLB> {
         w_.Draw3(F(x), F(y), F(z), 1);
         Remember(x, y, z);
     }
+    // The arc's command carries no depth: the depth the tool is at is set first. A helix goes out
+    // as chords, each with its depth.
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
-               double, int) override {
+               double ez, int kind) override {
+        if (kind == kHelical && std::fabs(ez - z0_) >= 0.001) {
+            Sehnen(cx, cy, r, start, sweep, ex, ey, z0_, ez,
+                   [this](double x, double y, double z) { Draw3(x, y, z); });
+            return;
+        }
         if (z0_ < w_.Flughoehe) {
+            Depth();
             w_.Kreis(F(cx), F(cy), F(r), F(start), F(sweep), F(ex), F(ey));
         } else {
             w_.Move3(F(ex), F(ey), F(z0_));

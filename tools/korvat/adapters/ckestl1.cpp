@@ -27,7 +27,7 @@ class Ckestl1Writer : public PlotWriter<CKESTL1, double> {
     }
     void Spinddreh(int32_t rpm) override { w_.KestlDrehzahl(1, static_cast<float>(rpm)); }
     void WkzW(int, int tool) override {
-        AWKZDAT t = ToolData(*machine_, tool);
+        AWKZDAT t = DescribedTool(*machine_, tool);
         w_.WkzW(machine_->toolChanger ? 1 : 0, tool, 0.0f, t.Durchmesser / 2.0f, t.Winkel,
                 t.Spitzenradius, t.Kugelradius, static_cast<char>(t.Art));
     }

@@ -13,6 +13,21 @@ class CvhfWriter : public PlotWriter<CVHF_580_980> {
     int OpenWriter(const char* basePath, const char*) override {
         return w_.Open(machine_->port ? 1 : 0, &settings_, basePath, &openedBefore_, 0, nullptr);
     }
+    // The writer's rapid move in XY and Z goes out as two blocks in an order of its own (down
+    // first when it goes below its last rapid height, XY first otherwise, even from a depth
+    // reached by a feed move). Split here in the one safe order: up before sideways, sideways
+    // before down, so the tool only travels at the higher of the two heights.
+    void Move3(double x, double y, double z) override {
+        if (z > z0_) {
+            MoveZ(z);
+            Move(x, y);
+        } else if (z < z0_) {
+            Move(x, y);
+            MoveZ(z);
+        } else {
+            PlotWriter::Move3(x, y, z);
+        }
+    }
     void SetzeVorschuebe(float xy, float z) override {
         Feeds(xy, z);
         float rapid = settings_.Achse[0].MaxGeschwindigkeit;

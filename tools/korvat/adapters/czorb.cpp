@@ -25,7 +25,7 @@ class CzorbWriter : public WriterBase<CZORB> {
     void Spinddreh(int32_t rpm) override { w_.Spinddreh(rpm); }
     void Spindea(int on, float dwell) override { w_.Spindea(on, dwell); }
     void WkzW(int, int tool) override {
-        AWKZDAT t = ToolData(*machine_, tool);
+        AWKZDAT t = DescribedTool(*machine_, tool);
         w_.WkzW(tool, t.Durchmesser, t.Laenge, t.Winkel, 2.0f * t.Spitzenradius,
                 2.0f * t.Kugelradius, 0.0f, 0);
     }

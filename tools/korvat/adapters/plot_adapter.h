@@ -6,7 +6,10 @@
 // m/min; coordinates go to the writer as Coord (single precision for the plotter-style writers).
 #pragma once
 
+#include <cmath>
+
 #include "tools/korvat/adapters/adapter.h"
+#include "tools/korvat/adapters/chords.h"
 
 namespace korvat::tool {
 
@@ -56,8 +59,15 @@ class PlotWriter : public WriterBase<C> {
         KORVAT_FORWARD(Draw3(F(x), F(y), F(z), 0));
         Remember(x, y, z);
     }
+    // An arc is cut at the depth the tool is at, which the writer keeps as its own. These
+    // dialects have no helix: one goes out as chords down to its end, where the tool then is.
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
-               double, int) override {
+               double ez, int kind) override {
+        if (kind == kHelical && std::fabs(ez - z0_) >= 0.001) {
+            Sehnen(cx, cy, r, start, sweep, ex, ey, z0_, ez,
+                   [this](double x, double y, double z) { this->Draw3(x, y, z); });
+            return;
+        }
         KORVAT_FORWARD(Kreis(F(cx), F(cy), F(r), F(start), F(sweep), F(ex), F(ey)));
         Remember(ex, ey, z0_);
     }

@@ -9,6 +9,7 @@
 // the workpiece is written as a negative Z and the program's Z is the negated element Z.
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "common/element.h"
 #include "common/fxtexte.h"
 #include "geometry/anfahren.h"
+#include "platform/files.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/frontends.h"
 #include "tools/korvat/output.h"
@@ -205,6 +207,12 @@ std::string HostText(int32_t message) {
     return out;
 }
 
+std::string Lowered(std::string text) {
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
 bool LooksLikeText(const std::string& bytes) {
     if (bytes.empty()) return false;
     for (unsigned char c : bytes)
@@ -218,20 +226,6 @@ std::string ReadAll(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// A work folder beside the output, removed with everything in it.
-struct WorkFolder {
-    std::string path;
-    explicit WorkFolder(const std::string& beside) : path(TemporaryBeside(beside) + "-XXXXXX") {
-        if (mkdtemp(path.data()) == nullptr)
-            throw JobError(beside, 0, 0, "cannot create a work folder beside it");
-    }
-    ~WorkFolder() {
-        for (const char* f : {"/in.eaw", "/out.eaw", "/contour.calls"}) unlink((path + f).c_str());
-        rmdir(path.c_str());
-    }
-    std::string File(const char* name) const { return path + "/" + name; }
-};
-
 // The approached contour as a call script for the machine's writer: feeds, spindle, the path
 // with Z as height, and a retract to the safe height.
 std::string CallScript(const std::vector<ELE_EAW>& r, const Options& o, double feedFactor) {
@@ -244,6 +238,14 @@ std::string CallScript(const std::vector<ELE_EAW>& r, const Options& o, double f
     add("# %s with a ramped entry\n", o.input.c_str());
     add("SetzeVorschuebe %.9g %.9g\n", o.feed * feedFactor, o.plunge * feedFactor);
     if (o.speed > 0) add("Spinddreh %d\nSpindea 1 0\n", o.speed);
+    // A move that goes deeper runs at the plunge feed, every other cut at the cutting feed, as
+    // the current feed: a machine that does not adapt its feed to plunging moves itself
+    // (Eintauchvorschub off) would otherwise ramp down at the cutting feed.
+    double current = o.feed;
+    auto feed = [&](double f) {
+        if (f != current) add("SetzeVorschub %.9g\n", f * feedFactor);
+        current = f;
+    };
     double z = o.safe;
     for (size_t i = 0; i < r.size(); ++i) {
         const ELE_EAW& e = r[i];
@@ -251,11 +253,14 @@ std::string CallScript(const std::vector<ELE_EAW>& r, const Options& o, double f
             z = -e.Z;
             add("Move3 %.17g %.17g %.17g\n", e.X, e.Y, z);
         } else if (e.Typ == kEleLinie) {
+            feed(o.feed);
             add("Draw %.17g %.17g\n", e.X, e.Y);
         } else if (e.Typ == kEleLinie3D) {
+            feed(-e.Z < z ? o.plunge : o.feed);
             z = -e.Z;
             add("Draw3 %.17g %.17g %.17g\n", e.X, e.Y, z);
         } else if (e.Typ == kEleBogen && i + 1 < r.size()) {
+            feed(o.feed);
             const ELE_EAW& a = r[++i];
             double end = a.X + a.Y;
             add("Kreis %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g 0\n", e.X, e.Y, a.Z, a.X,
@@ -267,10 +272,25 @@ std::string CallScript(const std::vector<ELE_EAW>& r, const Options& o, double f
     return s;
 }
 
+// Refuses options that would give a program that breaks the tool: a safe height at or below
+// the surface, a feed that does not move, a spindle turning backwards.
+void CheckOptions(const Options& o) {
+    auto refuse = [](const char* option, double value, const char* rule) {
+        char text[200];
+        std::snprintf(text, sizeof text, "%s %g: %s", option, value, rule);
+        throw JobError(text);
+    };
+    if (!(o.safe > 0)) refuse("--safe-height", o.safe, "must be above the surface (more than 0)");
+    if (!(o.feed > 0)) refuse("--feed", o.feed, "must be more than 0 mm/min");
+    if (!(o.plunge > 0)) refuse("--plunge-feed", o.plunge, "must be more than 0 mm/min");
+    if (o.speed < 0) refuse("--speed", o.speed, "must be 0 (no spindle words) or more");
+}
+
 int Run(const Options& o) {
+    CheckOptions(o);
     CheckOutputFolder(o.output);
     std::string bytes = ReadAll(o.input);
-    WorkFolder work(o.output);
+    WorkFolder work(o.output, "-approach");
     const std::string in = work.File("in.eaw"), out = work.File("out.eaw");
 
     // The approach deletes its input when it succeeds: it always works on a copy.
@@ -294,7 +314,13 @@ int Run(const Options& o) {
     a.Starttiefe = o.start;
     a.Endtiefe = o.final;
     a.Punkttoleranz = o.points;
-    if (int32_t meldung = a.Anfahren_EAW_Kontur_Schraeg(in.c_str(), out.c_str())) {
+    int32_t meldung = a.Anfahren_EAW_Kontur_Schraeg(in.c_str(), out.c_str());
+    // A write that failed on the way (a full disk) is what went wrong, whatever the approach
+    // made of the file cut short.
+    if (int error = platform::LastWriteError())
+        throw JobError(o.output, 0, 0,
+                       std::string("not written: ") + Lowered(std::strerror(error)));
+    if (meldung != 0) {
         int32_t code = 0;
         char text[260];
         a.HoleAnfahrFehlerInfo(&code, text);

@@ -1,8 +1,4 @@
 // korvat post: runs a job through the machine's writer and writes the program.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -48,29 +44,9 @@ std::string OutputPath(const JobOptions& o, const Machine& m) {
     return path;
 }
 
-// The names of the files in a folder.
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (const dirent* e = readdir(d))
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names.push_back(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
-
 // The channel keeps a path of at most 99 characters: the temporary base plus "." and the
 // extension must fit.
 constexpr size_t kChannelPath = 99;
-
-std::string Describe(const CCX268IO& c) {
-    char text[600];
-    std::snprintf(text, sizeof text, "the writer stopped with error %d%s%s%s%s",
-                  static_cast<int>(c.Fehlernummer), c.Fehlertext1[0] ? ": " : "", c.Fehlertext1,
-                  c.Fehlertext2[0] ? " " : "", c.Fehlertext2);
-    return text;
-}
 
 int Post(const JobOptions& o) {
     if (!o.job.empty() && o.machine.empty()) {
@@ -85,21 +61,14 @@ int Post(const JobOptions& o) {
     // The writer names its file base + "." + Dateiendung and some dialects print the base's
     // name in the program head, so the program is written under its own name into a hidden
     // folder beside the output and moved into place at the end.
-    std::string folder = TemporaryBeside(path);
     std::string ext = std::string(".") + machine.settings.Dateiendung;
     std::string program = Stem(path);
-    std::string base = folder + "/" + program;
-    if (base.size() + ext.size() > kChannelPath)
+    if (TemporaryBeside(path).size() + 1 + program.size() + ext.size() > kChannelPath)
         throw JobError(path, 0, 0,
                        "output path is too long for the writer (at most " +
                            std::to_string(kChannelPath) + " characters with the work folder)");
-    if (mkdir(folder.c_str(), 0700) != 0)
-        throw JobError(path, 0, 0, "cannot create the work folder " + folder);
-    // The folder is the writer's alone: whatever it holds goes when the run fails.
-    auto cleanUp = [&] {
-        for (const std::string& f : FilesIn(folder)) std::remove((folder + "/" + f).c_str());
-        rmdir(folder.c_str());
-    };
+    WorkFolder folder(path);  // removed with what it holds on every way out
+    std::string base = folder.File(program);
 
     std::unique_ptr<Writer> writer = FindWriter(machine.className)->make();
     if (writer->Open(machine, base.c_str(), program.c_str()) != 0) {
@@ -107,36 +76,32 @@ int Post(const JobOptions& o) {
         bool port = machine.port && std::strncmp(cx268io.Fehlertext1, "\\\\.\\", 4) == 0;
         std::string why =
             port ? std::string("the machine's port ") + cx268io.Fehlertext1 + " cannot be opened"
-                 : "cannot be created (" + Describe(cx268io) + ")";
+                 : "cannot be created (" + folder.ForUser(writer->Failure()) + ")";
         cx268io.pclose(2, 1);
-        cleanUp();
         throw JobError(path, 0, 0, why);
     }
-    calls.Replay(*writer, [&](size_t done, size_t total) { progress.Update(done, total); });
+    // A writer that stopped (a full disk, a value it refuses) writes nothing more: the job
+    // ends there and nothing is published.
+    auto stopped = [&] {
+        std::string why = folder.ForUser(writer->Failure());
+        cx268io.pclose(2, 1);
+        return JobError(path, 0, 0, "not written: " + why);
+    };
+    calls.Replay(*writer, [&](size_t done, size_t total) {
+        if (writer->Failed()) throw stopped();
+        progress.Update(done, total);
+    });
     progress.Finish();
     writer->Close();
-    if (cx268io.Fehlernummer != 0 || cx268io.Fehlerflag != 0) {
-        std::string why = Describe(cx268io);
-        cx268io.pclose(2, 1);
-        cleanUp();
-        throw JobError(path, 0, 0, "not written: " + why);
-    }
+    if (writer->Failed()) throw stopped();
     // The program is the one file the writer made: base + "." + Dateiendung as a rule, though
     // a writer that reads a dot in the name as the start of an extension names it otherwise.
-    std::vector<std::string> files = FilesIn(folder);
-    if (files.size() != 1) {
-        cleanUp();
+    std::vector<std::string> files = folder.Files();
+    if (files.size() != 1)
         throw JobError(path, 0, 0,
                        "not written: the writer made " + std::to_string(files.size()) +
                            " files instead of one");
-    }
-    try {
-        Publish(folder + "/" + files[0], path);
-    } catch (...) {
-        cleanUp();
-        throw;
-    }
-    rmdir(folder.c_str());
+    Publish(folder.File(files[0]), path);
 
     // The summary: blocks are the program's lines.
     size_t bytes = 0, blocks = 0;

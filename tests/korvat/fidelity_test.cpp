@@ -1,0 +1,96 @@
+// Programs that do what the job says: rapid moves in a safe order, arcs at their depth, tools
+// the profile describes, approach options that make sense. Whole programs are compared with
+// hand-written ones.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/korvat/run_korvat.h"
+
+namespace {
+
+using korvat::test::AllFiles;
+using korvat::test::Crlf;
+using korvat::test::Golden;
+using korvat::test::Outcome;
+using korvat::test::ReadFile;
+using korvat::test::RunKorvat;
+using korvat::test::SameBytes;
+using korvat::test::TempDir;
+using korvat::test::WriteFile;
+
+const std::string kJobs = std::string(KORVAT_TEST_DIR) + "/jobs/";
+
+// Posts job with the profile (an example name or a file in dir); returns the program.
+std::string Post(const TempDir& dir, const std::string& job, const std::string& machine,
+                 const std::string& output) {
+    Outcome r = RunKorvat(dir.path(), "post " + job + " --machine " + machine + " -o " + output);
+    EXPECT_EQ(0, r.exit) << r.err;
+    return ReadFile(dir.File(output));
+}
+
+TEST(RapidOrder, TwoBlockWritersLiftBeforeTravellingAndTravelBeforeSinking) {
+    TempDir dir;
+    WriteFile(dir.File("hdh.ini"),
+              "[machine]\nclass = CHDH\n[MaschEinstellung]\nOptionen = 64\n"
+              "Nachkommastellen = 3\nHdhOptionen = U\n");
+    EXPECT_TRUE(
+        SameBytes(Crlf(Golden("rapids.H")), Post(dir, kJobs + "rapids.calls", "hdh.ini", "out.H")));
+    EXPECT_TRUE(
+        SameBytes(Crlf(Golden("rapids.vhf")), Post(dir, kJobs + "rapids.calls", "vhf", "out.vhf")));
+}
+
+TEST(Tools, AToolTheProfileDoesNotDescribeIsRefusedWhereItsSizeIsWritten) {
+    TempDir dir;
+    WriteFile(dir.File("t7.ngc"), "T7 M6\nG0 X1 Y1 Z5\n");
+    for (const char* machine : {"heidenhain", "czorb", "datron"}) {
+        SCOPED_TRACE(machine);
+        Outcome r =
+            RunKorvat(dir.path(), std::string("post t7.ngc --machine ") + machine + " -o out.prg");
+        EXPECT_EQ(1, r.exit);
+        std::string profile =
+            std::string(KORVAT_SOURCE_DIR) + "/examples/machines/" + machine + ".ini";
+        std::string cls = machine[0] == 'h' ? "CHDH" : machine[0] == 'c' ? "CZORB" : "CKESTL1";
+        EXPECT_EQ("korvat: " + profile +
+                      ": the job uses tool 7, which has no [tool 7] here; class " + cls +
+                      " writes the tool's size into the program\n",
+                  r.err);
+        EXPECT_EQ("t7.ngc\n", AllFiles(dir.path()));
+    }
+}
+
+TEST(Approach, OptionsThatWouldBreakTheToolAreRefused) {
+    TempDir dir;
+    WriteFile(dir.File("c.ngc"), "G0 X0 Y0\nG1 X10 F1000\nG1 Y10\nG1 X0\nG1 Y0\n");
+    const char* cases[][2] = {
+        {"--safe-height -5", "--safe-height -5: must be above the surface (more than 0)"},
+        {"--feed 0", "--feed 0: must be more than 0 mm/min"},
+        {"--feed -100", "--feed -100: must be more than 0 mm/min"},
+        {"--plunge-feed 0", "--plunge-feed 0: must be more than 0 mm/min"},
+        {"--speed -5", "--speed -5: must be 0 (no spindle words) or more"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c[0]);
+        Outcome r =
+            RunKorvat(dir.path(), std::string("approach c.ngc out.nc --machine iso ") + c[0]);
+        EXPECT_EQ(1, r.exit);
+        EXPECT_EQ(std::string("korvat: ") + c[1] + "\n", r.err);
+        EXPECT_EQ("c.ngc\n", AllFiles(dir.path()));
+    }
+}
+
+TEST(Approach, TheRampDownRunsAtThePlungeFeed) {
+    // The example profile leaves plunge-feed adaption off: the program itself must switch to
+    // the plunge feed for the ramp and back for the cut. A square of 10 mm; the ramp falls
+    // 1 in 20 (tan 2.8624 degrees) to 0.75 mm, reached halfway along the second side.
+    TempDir dir;
+    WriteFile(dir.File("c.ngc"), "G0 X0 Y0\nG1 X10 F1000\nG1 Y10\nG1 X0\nG1 Y0\n");
+    Outcome r = RunKorvat(dir.path(),
+                          "approach c.ngc out.nc --machine iso --angle "
+                          "2.862405226111748 --final-depth 0.75 --feed 1000 "
+                          "--plunge-feed 200");
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_TRUE(SameBytes(Crlf(Golden("approach-plunge.nc")), ReadFile(dir.File("out.nc"))));
+}
+
+}  // namespace
