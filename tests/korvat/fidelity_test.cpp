@@ -40,6 +40,33 @@ TEST(RapidOrder, TwoBlockWritersLiftBeforeTravellingAndTravelBeforeSinking) {
         SameBytes(Crlf(Golden("rapids.vhf")), Post(dir, kJobs + "rapids.calls", "vhf", "out.vhf")));
 }
 
+TEST(ArcDepth, AnArcAfterARapidMoveIntoTheMaterialIsCutAtThatDepth) {
+    // HPGL's arc command carries no depth: the depth command (2 mm) must come before it.
+    TempDir dir;
+    EXPECT_TRUE(SameBytes(Crlf(Golden("rapid-into-arc.plt")),
+                          Post(dir, kJobs + "rapid-into-arc.ngc", "hpgl-engraving", "out.plt")));
+}
+
+TEST(ArcDepth, AHelixEndsAtItsDepthAndTheCircleAfterItIsCutThere) {
+    // None of these dialects has a helix: it goes out as chords (100 for this one), the last
+    // at the full depth of 1 mm, where the full circle and the line after it are cut.
+    struct Case {
+        const char* machine;
+        std::string tail;
+    };
+    const Case cases[] = {
+        {"hpgl-engraving", "PA1000,0;\r\n!PZ100,  0;\r\nAA0,0,-360.000;\r\nPA2000,0;\r\nPU;"},
+        {"ctorve", "PD1000,0,100;\r\nSF2;\r\nAA0,0,-360.0000;\r\nPD2000,0,100;\r\nPU;\r\n"},
+        {"vhf", "PA1000,0,-100;\r\nVS1667;\r\nAA0,0,-360.0000;\r\nPA2000,0,-100;\r\nGA,,500;"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.machine);
+        TempDir dir;
+        std::string program = Post(dir, kJobs + "helix-then-circle.ngc", c.machine, "out.prg");
+        EXPECT_NE(std::string::npos, program.find(c.tail)) << program;
+    }
+}
+
 TEST(Tools, AToolTheProfileDoesNotDescribeIsRefusedWhereItsSizeIsWritten) {
     TempDir dir;
     WriteFile(dir.File("t7.ngc"), "T7 M6\nG0 X1 Y1 Z5\n");

@@ -13,6 +13,7 @@
 #include "tools/korvat/output.h"
 #include "tools/korvat/program.h"
 #include "tools/korvat/terminal_dialogs.h"
+#include "tools/korvat/unattended_dialogs.h"
 #include "tools/korvat/verbs/verb.h"
 
 using namespace korvat::tool;
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
     app.footer(
         "Example:\n  korvat post examples/jobs/plate.ngc --machine iso -o plate.nc\n"
         "Exit codes: 0 success, 1 job or profile error, 2 usage error.");
+    OnTimeout onTimeout = OnTimeout::Abort;
+    AddOnTimeoutOption(app, &onTimeout);
     std::vector<std::function<int()>> runs;
     std::vector<CLI::App*> commands;
     for (const Verb* const* v = kVerbs; *v != nullptr; ++v) {
@@ -43,10 +46,15 @@ int main(int argc, char** argv) {
     }
 
     // Operator questions of the library: asked on the terminal when there is one, else
-    // answered with their default button (and printed to stderr).
+    // answered with their default button (and printed to stderr), a time-out as --on-timeout
+    // says.
     TerminalDialogs terminal;
-    if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO))
+    UnattendedDialogs unattended(onTimeout);
+    if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO)) {
         korvat::platform::SetDialogHandler(&terminal);
+    } else {
+        korvat::platform::SetDialogHandler(&unattended);
+    }
 
     int result = kExitUsage;
     try {

@@ -7,6 +7,37 @@
 #include "tools/korvat/adapters/adapter.h"
 
 namespace korvat::tool {
+namespace {
+
+// What the error numbers of the channel and the writers mean.
+const char* Meaning(int code) {
+    switch (code) {
+        case 1001:
+            return "the machine's port cannot be opened";
+        case 1005:
+            return "the program file cannot be created";
+        case 1016:
+            return "the line to the machine failed";
+        case 1018:
+            return "the machine did not answer in time";
+        case 1019:
+            return "the machine took no data in time";
+        case 1020:
+            return "a text does not fit the line's buffer";
+        case 2101:
+            return "this machine has no tool check";
+        case 2102:
+            return "a block does not fit the writer's buffer";
+        case 2103:
+            return "a value is not a finite number";
+        case 2111:
+            return "a value is beyond what the machine can take";
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
 
 std::string DescribeWriterError(int code, const char* text1, const char* text2) {
     switch (code) {
@@ -22,6 +53,7 @@ std::string DescribeWriterError(int code, const char* text1, const char* text2) 
             break;
     }
     std::string why = "the writer stopped with error " + std::to_string(code);
+    if (const char* meaning = Meaning(code)) why += " (" + std::string(meaning) + ")";
     const char* separator = ": ";
     for (const char* text : {text1, text2}) {
         if (text == nullptr || text[0] == 0) continue;

@@ -1,0 +1,105 @@
+// korvat on a serial line whose machine stops reading or hangs up: a run without a terminal
+// never waits forever. It follows --on-timeout and says what it decided; a hang-up is an error
+// naming the port. The machine is a pseudo-terminal peer; every run ends in bounded time.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tests/korvat/run_korvat.h"
+#include "tests/support/pty.h"
+
+namespace {
+
+using korvat::test::AllFiles;
+using korvat::test::Outcome;
+using korvat::test::PtyPeer;
+using korvat::test::RunKorvat;
+using korvat::test::TempDir;
+using korvat::test::WriteFile;
+
+// A job far longer than the pseudo-terminal's buffer. The machine is a CTORVE engraver: its
+// writer leaves the line's standard time-out (3 s a block) as it is, so the test stays short.
+std::string LongJob() {
+    std::string job;
+    for (int i = 0; i < 40000; ++i) job += "SStringln 0 A\n";
+    return job;
+}
+
+class StalledLine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        peer_.ExportAs("KORVAT_COM7");
+        WriteFile(dir_.File("line.ini"),
+                  "[machine]\nclass = CTORVE\nport = yes\n[MaschEinstellung]\nSchnittstelle = 7\n"
+                  "Baudrate = 115200\n");
+        WriteFile(dir_.File("long.calls"), LongJob());
+    }
+    PtyPeer peer_;
+    TempDir dir_;
+};
+
+TEST_F(StalledLine, AMachineThatStopsReadingEndsTheRunByDefault) {
+    auto start = std::chrono::steady_clock::now();
+    Outcome r = RunKorvat(dir_.path(), "post long.calls --machine line.ini -o out.tor");
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(1, r.exit);
+    EXPECT_LT(seconds, 40.0);
+    EXPECT_NE(std::string::npos, r.err.find("not waiting (--on-timeout abort)")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("korvat: out.tor: not written: ")) << r.err;
+    EXPECT_EQ("line.ini\nlong.calls\n", AllFiles(dir_.path()));
+}
+
+TEST_F(StalledLine, WaitKeepsWaitingUntilTheMachineReadsAgain) {
+    std::thread machine([this] {
+        std::this_thread::sleep_for(std::chrono::seconds(12));
+        peer_.StartReading();
+    });
+    Outcome r =
+        RunKorvat(dir_.path(), "--on-timeout wait post long.calls --machine line.ini -o out.tor");
+    machine.join();
+    EXPECT_EQ(0, r.exit) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("waiting again (--on-timeout wait)")) << r.err;
+}
+
+TEST_F(StalledLine, ASignalRemovesTheWorkFolderAndEndsWith128PlusItsNumber) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir_.path().c_str()) != 0) _exit(99);
+            execl(KORVAT_PROGRAM, "korvat", "post", "long.calls", "--machine", "line.ini", "-o",
+                  "out.tor", static_cast<char*>(nullptr));
+            _exit(98);
+        }
+        ASSERT_GT(pid, 0);
+        // Waits for the work folder, in which the writer is stuck on the full line.
+        std::string listing;
+        for (int i = 0; i < 500 && listing.find(".out.tor.korvat") == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            listing = AllFiles(dir_.path());
+        }
+        EXPECT_NE(std::string::npos, listing.find(".out.tor.korvat")) << listing;
+        kill(pid, signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(128 + signal, WEXITSTATUS(status));
+        EXPECT_EQ("line.ini\nlong.calls\n", AllFiles(dir_.path()));
+    }
+}
+
+TEST(OnTimeout, OnlyAbortAndWaitAreTaken) {
+    TempDir dir;
+    Outcome r = RunKorvat(dir.path(), "--on-timeout later post");
+    EXPECT_EQ(2, r.exit);
+}
+
+}  // namespace
