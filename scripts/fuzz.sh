@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the approach computation: builds the libFuzzer targets with clang in build/fuzz (library
-# instrumented for coverage, AddressSanitizer and UndefinedBehaviorSanitizer) and runs
-# approach_fuzz for a bounded time on a corpus seeded with small element files.
+# Fuzzes the approach computation and the tablet readers: builds the libFuzzer targets with clang
+# in build/fuzz (library instrumented for coverage, AddressSanitizer and
+# UndefinedBehaviorSanitizer), runs tablet_fuzz for TABLET_FUZZ_SECONDS (default 20) on tablet
+# lines of both models, then approach_fuzz for a bounded time on small element files.
 #   scripts/fuzz.sh [seconds]      default 60; a finding stops the run with a non-zero status
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,16 @@ cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
       -DKORVAT_BUILD_FUZZ=ON -DKORVAT_BUILD_TESTS=OFF -DKORVAT_BUILD_TOOLS=OFF \
       -DKORVAT_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link $san" \
       -DCMAKE_EXE_LINKER_FLAGS="$san" >/dev/null
-cmake --build build/fuzz --target approach_fuzz -j"${JOBS:-2}" >/dev/null
+cmake --build build/fuzz --target approach_fuzz tablet_fuzz -j"${JOBS:-2}" >/dev/null
+
+# Tablet seeds: the first byte picks the model (odd: model 1), then lines as the readers get them.
+tablets=build/fuzz/corpus/tablet
+mkdir -p "$tablets" build/fuzz/artifacts
+printf '\00112 34.5 -56\n0,1e2,.25\n00 12.5abc 3\n' >"$tablets/model1"
+printf '\00012.5:7.25,2\n12.5:7.25,2\n-1.5:0,0\n14:9,2\n15:10,3\n19;14,1\n' >"$tablets/model2"
+build/fuzz/fuzz/tablet_fuzz -max_total_time="${TABLET_FUZZ_SECONDS:-20}" -max_len=1024 \
+    -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ \
+    "$tablets"
 
 # Seeds: a closed square with its height marker, an open line, an open quarter arc. Each starts
 # with the byte that picks the parameter set.

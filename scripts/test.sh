@@ -6,12 +6,12 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh test
 jobs=${JOBS:-2}
 
-# The approach fuzzer first, for a bounded time (FUZZ_SECONDS, default 60), so the test runs'
-# summaries close the output.
+# The fuzzers first (tablet lines for 20 s, then the approach for FUZZ_SECONDS, default 60), so
+# the test runs' summaries close the output.
 mkdir -p build
 if ! bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" >build/fuzz.log 2>&1; then
     cat build/fuzz.log
-    echo "the approach fuzzer found a fault (input in build/fuzz/artifacts/)" >&2
+    echo "a fuzzer found a fault (input in build/fuzz/artifacts/)" >&2
     exit 1
 fi
 tail -n 3 build/fuzz.log

@@ -57,7 +57,8 @@ struct Options {
     double depth = 1, safe = 5, feed = 600, plunge = 300;
 };
 
-enum class Action { None, Cursor, Add, Close, New, Undo, End };
+// Button: a model-1 "add" button whose point comes in the next report.
+enum class Action { None, Cursor, Button, Add, Close, New, Undo, End };
 
 Action ActionOf(int key, int endKey) {
     if (key == endKey) return Action::End;
@@ -81,6 +82,8 @@ const char* Name(Action a) {
     switch (a) {
         case Action::Cursor:
             return "cursor";
+        case Action::Button:
+            return "button";
         case Action::Add:
             return "add";
         case Action::Close:
@@ -476,7 +479,7 @@ int Run(const Options& o) {
             pendingAdd = false;
             if (e.action == Action::Add && !got) {
                 pendingAdd = true;  // its point follows
-                e.action = Action::None;
+                e.action = Action::Button;
             }
         }
         events.push_back(e);
