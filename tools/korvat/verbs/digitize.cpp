@@ -261,17 +261,8 @@ class SessionDialogs : public platform::DialogHandler {
 // The drawing through CDXF_TEXT: its header sized to the points, one POLYLINE (closed or open)
 // per contour, its tail. Written in a work folder beside the output and published whole.
 void WriteDxf(const Drawing& d, const std::string& path) {
-    std::string folder = TemporaryBeside(path) + "-XXXXXX";
-    if (mkdtemp(folder.data()) == nullptr)
-        throw JobError(path, 0, 0, "cannot create a work folder beside it");
-    const std::string file = folder + "/drawing.dxf";
-    struct Cleanup {
-        std::string folder, file;
-        ~Cleanup() {
-            std::remove(file.c_str());
-            rmdir(folder.c_str());
-        }
-    } cleanup{folder, file};
+    WorkFolder work(path, "-dxf");
+    const std::string folder = work.path(), file = work.File("drawing.dxf");
 
     MaschEinstellung settings{};
     std::snprintf(settings.Dateiendung, sizeof settings.Dateiendung, "dxf");
