@@ -1,0 +1,76 @@
+// Every job posted to every example profile gives the same bytes as the reference files beside
+// this test (see reference/README): whatever changes in how the program reads jobs, formats
+// numbers or buffers its output, the programs a machinist gets stay what they were.
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/golden.h"
+
+namespace {
+
+using korvat::test::ReadFile;
+using korvat::test::SameBytes;
+using korvat::test::TempDir;
+
+const std::string kReference = std::string(KORVAT_TEST_DIR) + "/reference/";
+
+// The jobs and where they are.
+const std::vector<std::pair<std::string, std::string>> kJobs = {
+    {"example", "/examples/jobs/example.ngc"},
+    {"plate", "/examples/jobs/plate.ngc"},
+    {"pocket", "/examples/jobs/pocket.ngc"},
+    {"square", "/examples/jobs/square.calls"},
+    {"dialects", "/tests/korvat/jobs/dialects.ngc"},
+    {"helix", "/tests/korvat/jobs/helix.ngc"},
+    {"slot", "/tests/korvat/jobs/slot.ngc"},
+    {"inch", "/tests/korvat/jobs/inch.ngc"},
+    {"incremental", "/tests/korvat/jobs/incremental.ngc"},
+    {"workpiece", "/tests/korvat/jobs/workpiece.ngc"},
+};
+
+// The example profiles' names, sorted.
+std::vector<std::string> Profiles() {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(KORVAT_SOURCE_DIR "/examples/machines")) {
+        while (const dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".ini") == 0)
+                names.push_back(n.substr(0, n.size() - 4));
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Reference : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(Reference, EveryProfileGivesTheReferenceProgram) {
+    const auto& [job, path] = GetParam();
+    std::vector<std::string> profiles = Profiles();
+    ASSERT_EQ(15u, profiles.size());
+    TempDir dir;
+    // The program's name is part of some dialects' heads: each is written as <job>.<profile>.out.
+    for (const std::string& profile : profiles) {
+        SCOPED_TRACE(job + " on " + profile);
+        std::string cmd = "cd '" + dir.path() +
+                          "' && KORVAT_MACHINES='" KORVAT_SOURCE_DIR
+                          "/examples/machines' '" KORVAT_PROGRAM "' post '" KORVAT_SOURCE_DIR +
+                          path + "' --machine " + profile + " -o " + job + "." + profile +
+                          ".out >/dev/null 2>err </dev/null";
+        ASSERT_EQ(0, std::system(cmd.c_str())) << ReadFile(dir.File("err"));
+        EXPECT_TRUE(SameBytes(ReadFile(kReference + job + "." + profile),
+                              ReadFile(dir.File(job + "." + profile + ".out"))));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, Reference, ::testing::ValuesIn(kJobs),
+                         [](const auto& info) { return info.param.first; });
+
+}  // namespace
