@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace korvat::platform {
 
@@ -14,6 +15,7 @@ namespace {
 int writeCountdown = 0;  // 0: off; n: the n-th following write fails
 int readCountdown = 0;
 int lastWriteError = 0;
+WriteTally* tally = nullptr;
 
 // True when this call is the one the countdown picked.
 bool Injected(int* countdown) {
@@ -91,6 +93,14 @@ int32_t FileWrite(int32_t h, const void* buffer, uint32_t n) {
         }
         done += static_cast<uint32_t>(w);
     }
+    if (tally != nullptr && done > 0) {
+        const char* b = static_cast<const char*>(buffer);
+        tally->bytes += done;
+        for (const char* p = b; (p = static_cast<const char*>(std::memchr(p, '\n', b + done - p)));
+             ++p)
+            ++tally->lines;
+        tally->last = b[done - 1];
+    }
     return static_cast<int32_t>(done);
 }
 
@@ -116,6 +126,7 @@ int FileDelete(const char* path) {
 
 int LastWriteError() { return lastWriteError; }
 
+void TallyWrites(WriteTally* t) { tally = t; }
 void FailWriteAfter(int n) { writeCountdown = n > 0 ? n : 0; }
 void FailReadAfter(int n) { readCountdown = n > 0 ? n : 0; }
 

@@ -30,6 +30,15 @@ int FileDelete(const char* path);
 // The reason (an errno value) of the last write that wrote less than it was given: ENOSPC for a
 // full disk, EFBIG beyond the file-size limit, ENOSPC also for an injected fault. 0 before any.
 int LastWriteError();
+// What FileWrite wrote while a tally was set: bytes, line ends (LF) and the last byte, so that a
+// program's size and lines are known without reading it back. Rewrites in place count again.
+struct WriteTally {
+    uint64_t bytes = 0;
+    uint64_t lines = 0;
+    char last = '\n';
+};
+// Counts every following FileWrite into tally; null stops counting.
+void TallyWrites(WriteTally* tally);
 
 // Fault injection for tests: the n-th following write (1 = the next) writes nothing and fails;
 // 0 switches it off. Likewise for reads.

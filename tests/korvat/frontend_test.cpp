@@ -37,6 +37,60 @@ std::string GcodeError(const std::string& gcode) {
     return "";
 }
 
+// Every line of the job as "number:text", one a line.
+std::string Lines(JobInput& job) {
+    std::string out;
+    std::string_view line;
+    while (job.NextLine(line)) out += std::to_string(job.line()) + ":" + std::string(line) + "\n";
+    return out;
+}
+
+TEST(JobInput, LinesEndInLfCrLfOrACrAloneAndAByteOrderMarkIsSkipped) {
+    JobInput text("\xEF\xBB\xBFG0 X1\r\nG1 X2\rG1 X3\n\r\nlast", "job.ngc");
+    EXPECT_EQ("1:G0 X1\n2:G1 X2\n3:G1 X3\n4:\n5:last\n", Lines(text));
+    JobInput crAtEnd("a\r", "job.ngc");
+    EXPECT_EQ("1:a\n", Lines(crAtEnd));
+    JobInput empty("", "job.ngc");
+    EXPECT_EQ("", Lines(empty));
+}
+
+TEST(JobInput, AFileIsReadInChunksWithLinesAndLineEndsSplitAcrossThem) {
+    // 70000 lines of 3 to 12 characters, CR LF ended: chunk ends fall inside lines and between
+    // CR and LF; every line comes back whole with its number, and a second reading is the same.
+    korvat::test::TempDir dir;
+    std::string text, expected;
+    for (int i = 1; i <= 70000; ++i) {
+        std::string line = "N" + std::to_string(i * 7 % 100000) + (i % 3 ? "" : " X1");
+        text += line + "\r\n";
+        expected += std::to_string(i) + ":" + line + "\n";
+    }
+    korvat::test::WriteFile(dir.File("big.ngc"), text);
+    JobInput job(dir.File("big.ngc"));
+    EXPECT_EQ(text.size(), job.size());
+    EXPECT_TRUE(SameBytes(expected, Lines(job)));
+    EXPECT_EQ(text.size(), job.consumed());
+    ASSERT_TRUE(job.Rewind());
+    EXPECT_TRUE(SameBytes(expected, Lines(job)));
+}
+
+TEST(JobInput, ALineBeyondTheLimitIsRefusedWithItsNumber) {
+    korvat::test::TempDir dir;
+    korvat::test::WriteFile(dir.File("long.ngc"),
+                            "G0 X1\nG0 X2\n" + std::string(JobInput::kMaxLine + 1, 'X') + "\n");
+    JobInput job(dir.File("long.ngc"));
+    std::string_view line;
+    EXPECT_TRUE(job.NextLine(line) && job.NextLine(line));
+    try {
+        job.NextLine(line);
+        ADD_FAILURE() << "no error";
+    } catch (const JobError& e) {
+        EXPECT_EQ(dir.File("long.ngc") +
+                      ":3: line is longer than 65536 characters; a job is "
+                      "text in lines",
+                  e.what());
+    }
+}
+
 TEST(Gcode, JobWithModesUnitsArcsAndHelixGivesTheseCalls) {
     std::string job = ReadFile(std::string(KORVAT_TEST_DIR) + "/jobs/frontend.ngc");
     EXPECT_TRUE(SameBytes(Golden("frontend.calls.txt"), Transcript(job)));

@@ -146,6 +146,19 @@ TEST(Port, APortThatCannotBeOpenedStopsBeforeAnyOutput) {
     unsetenv("KORVAT_COM7");
 }
 
+TEST(Port, AMistakeInTheLastLineStopsTheRunBeforeAnyBlockLeaves) {
+    korvat::test::PtyPeer machine;
+    machine.ExportAs("KORVAT_COM2");
+    machine.StartReading();
+    TempDir dir;
+    WriteFile(dir.File("line.ini"),
+              "[machine]\nclass = CDIN\nport = yes\n[MaschEinstellung]\nSchnittstelle = 2\n");
+    WriteFile(dir.File("job.ngc"), "G0 X1 Y1 Z1\nF100\nG1 Z-1\nG1 X9\nG18\n");
+    ExpectFailure(dir.path(), "post job.ngc --machine line.ini -o out.nc",
+                  "job.ngc:5:1: unsupported word G18");
+    EXPECT_EQ("", machine.WaitCollected(1, 300));
+}
+
 TEST(PlotterWriters, ARetractAfterCuttingAtAnotherDepthGoesOut) {
     // The VHF and CTORVE writers skip a Z move to the height of their last rapid move; after
     // cutting at -1 mm the retract to 5 mm must still be written, or the next rapid move drags
@@ -413,6 +426,36 @@ TEST(BadInput, JobErrorsNameFileLineAndColumnAndLeaveNoProgram) {
                   "job.nc: the program would overwrite the job; name it with -o");
     // The program of an earlier run is still there, untouched.
     EXPECT_EQ("an older program\n", ReadFile(dir.File("out.nc")));
+}
+
+TEST(BadInput, AJobWithNothingToDoOrWithoutLineEndsIsRefused) {
+    TempDir dir;
+    WriteFile(dir.File("empty.ngc"), "");
+    WriteFile(dir.File("comments.ngc"), "%\n(only a comment)\n; and another\n%\n");
+    WriteFile(dir.File("end.ngc"), "M30\n");
+    WriteFile(dir.File("feed.calls"), "SetzeVorschub 100\n");
+    for (const char* job : {"empty.ngc", "comments.ngc", "end.ngc", "feed.calls"})
+        ExpectFailure(
+            dir.path(), std::string("post ") + job + " --machine iso -o out.nc",
+            std::string(job) + ": holds no move and no machine command; nothing to write");
+    // A job read without end: refused at its first line, in constant memory.
+    ExpectFailure(dir.path(), "post /dev/zero --machine iso -o out.nc",
+                  "/dev/zero:1: line is longer than 65536 characters; a job is text in lines");
+}
+
+TEST(BadInput, AJobFailingInItsLastLineLeavesNoProgramAndNoWorkFolder) {
+    // The job goes to the writer as it is read: 50000 good lines have been written into the
+    // work folder when the last one fails.
+    TempDir dir;
+    std::string job = "G21 G90 F600\nG0 X0 Y0 Z1\n";
+    for (int i = 0; i < 25000; ++i) job += "G1 X10 Y" + std::to_string(i % 50) + " Z-1\nG1 X0\n";
+    WriteFile(dir.File("big.ngc"), job + "G18\n");
+    ExpectFailure(dir.path(), "post big.ngc --machine iso -o big.nc",
+                  "big.ngc:50003:1: unsupported word G18");
+    ExpectFailure(dir.path(), "post big.ngc --machine czorb -o big.LG1",
+                  "big.ngc:50003:1: unsupported word G18");
+    ExpectFailure(dir.path(), "preview big.ngc -o big.svg",
+                  "big.ngc:50003:1: unsupported word G18");
 }
 
 TEST(BadInput, ProfileErrorsNameFileLineAndKey) {

@@ -30,14 +30,15 @@ Token Next(std::string_view line, size_t& pos) {
 }  // namespace
 
 void RunCallScript(std::string_view text, const std::string& file, Sink& sink) {
-    int number = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
+    JobInput job(text, file);
+    RunCallScript(job, sink);
+}
+
+void RunCallScript(JobInput& job, Sink& sink) {
+    const std::string& file = job.file();
+    std::string_view line;
+    while (job.NextLine(line)) {
+        int number = job.line();
 
         size_t at = 0;
         Token name = Next(line, at);

@@ -8,15 +8,7 @@
 #include "tools/korvat/frontends.h"
 
 namespace korvat::tool {
-namespace {
-
-ELE_EAW Record(std::string_view bytes, size_t index) {
-    ELE_EAW e;
-    std::memcpy(&e, bytes.data() + index * sizeof e, sizeof e);
-    return e;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
     size_t n = std::strlen(suffix);
@@ -36,17 +28,26 @@ bool IsElementFile(const std::string& file, std::string_view bytes) {
 }
 
 void RunElementFile(std::string_view bytes, const std::string& file, Sink& sink) {
-    if (bytes.size() % sizeof(ELE_EAW) != 0)
-        throw JobError(file, 0, 0,
-                       "ends with an incomplete record of " +
-                           std::to_string(bytes.size() % sizeof(ELE_EAW)) + " bytes at byte " +
-                           std::to_string(bytes.size() / sizeof(ELE_EAW) * sizeof(ELE_EAW)));
-    size_t count = bytes.size() / sizeof(ELE_EAW);
+    JobInput job(bytes, file);
+    RunElementFile(job, sink);
+}
+
+void RunElementFile(JobInput& job, Sink& sink) {
+    const std::string& file = job.file();
+    auto where = [&](size_t k) { return "record " + std::to_string(k) + ": "; };
+    // The next record into e; false at the end of the file.
+    auto next = [&](ELE_EAW& e, size_t index) {
+        size_t got = job.Read(&e, sizeof e);
+        if (got != 0 && got != sizeof e)
+            throw JobError(file, 0, 0,
+                           "ends with an incomplete record of " + std::to_string(got) +
+                               " bytes at byte " + std::to_string(index * sizeof e));
+        return got != 0;
+    };
     double z = 0.0;  // the height reached, as the calls give it
-    for (size_t i = 0; i < count; ++i) {
-        ELE_EAW e = Record(bytes, i);
+    ELE_EAW e;
+    for (size_t i = 0; next(e, i); ++i) {
         if (e.Typ == kEleKopf) continue;
-        auto where = [&](size_t k) { return "record " + std::to_string(k) + ": "; };
         if (!std::isfinite(e.X) || !std::isfinite(e.Y) || !std::isfinite(e.Z))
             throw JobError(file, 0, 0, where(i) + "a coordinate is not a number");
         // Depths in the file grow into the material; the calls' Z grows upwards.
@@ -64,9 +65,9 @@ void RunElementFile(std::string_view bytes, const std::string& file, Sink& sink)
                 sink.Draw3(e.X, e.Y, z);
                 break;
             case kEleBogen: {
-                if (i + 1 >= count)
-                    throw JobError(file, 0, 0, where(i) + "the arc's second record is missing");
-                ELE_EAW a = Record(bytes, ++i);
+                ELE_EAW a;
+                if (!next(a, ++i))
+                    throw JobError(file, 0, 0, where(i - 1) + "the arc's second record is missing");
                 double start = a.X, sweep = a.Y, r = a.Z;
                 if (!std::isfinite(start) || !std::isfinite(sweep) || !std::isfinite(r) || r < 0)
                     throw JobError(file, 0, 0,

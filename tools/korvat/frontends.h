@@ -1,13 +1,13 @@
-// The job front ends: each reads a whole job text and emits its calls into a sink, in order.
-// Each throws JobError naming the file and the line and column (or record) of the first
-// problem; calls already
-// emitted stay emitted, so callers record into a CallRecorder first and replay only a job that
-// was read to its end.
+// The job front ends: each reads a job and emits its calls into a sink, in order, call by call as
+// it reads. Each throws JobError naming the file and the line and column (or record) of the
+// first problem; calls already emitted stay emitted, so a caller whose sink cannot take them back
+// writes where a failed job leaves nothing (a work folder), or records first.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "tools/korvat/job_input.h"
 #include "tools/korvat/sink.h"
 
 namespace korvat::tool {
@@ -20,17 +20,20 @@ struct GcodeOptions {
 // An RS274 program as CAM writes it (the subset the README lists). Lengths become millimetres,
 // feeds the writer's unit, arcs centre/radius/start/sweep/end. Words outside the subset are
 // errors, never dropped.
+void RunGcode(JobInput& job, const GcodeOptions& options, Sink& sink);
 void RunGcode(std::string_view text, const std::string& file, const GcodeOptions& options,
               Sink& sink);
 
 // A call script: one call a line, the member's name and its arguments in order (blanks or commas
 // between them), '#' starts a comment. SStringln takes the rest of its line as its text.
+void RunCallScript(JobInput& job, Sink& sink);
 void RunCallScript(std::string_view text, const std::string& file, Sink& sink);
 
 // The host's tool-path element file (32-byte records): positionings become rapid moves
 // (Move3), lines feed moves (Draw in the plane, Draw3 in space), arcs Kreis at the height
 // reached; the header and markers carry no motion. Z in the file is a depth, positive into the
 // material, so the calls' Z is its negation.
+void RunElementFile(JobInput& job, Sink& sink);
 void RunElementFile(std::string_view bytes, const std::string& file, Sink& sink);
 
 // True when the file name marks a call script (".calls"); every other job is G-code unless it

@@ -341,18 +341,17 @@ void Interpreter::Arc(int mode, int column) {
 
 }  // namespace
 
+void RunGcode(JobInput& job, const GcodeOptions& options, Sink& sink) {
+    Interpreter interpreter(job.file(), options, sink);
+    std::string_view line;
+    while (job.NextLine(line))
+        if (!interpreter.Line(line, job.line())) return;
+}
+
 void RunGcode(std::string_view text, const std::string& file, const GcodeOptions& options,
               Sink& sink) {
-    Interpreter interpreter(file, options, sink);
-    int number = 0;
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        ++number;
-        if (!interpreter.Line(text.substr(pos, end - pos), number)) return;
-        pos = end + 1;
-    }
+    JobInput job(text, file);
+    RunGcode(job, options, sink);
 }
 
 bool IsCallScript(const std::string& file) {

@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "tools/korvat/adapters/adapter.h"
@@ -57,30 +55,86 @@ Machine ResolveMachine(const std::string& argument) {
     return m;
 }
 
-Job LoadJob(const std::string& path) {
-    if (path.empty()) return {kExampleJobName, kExampleJob};
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        throw JobError(path, 0, 0, "is a folder, not a job file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw JobError(path, 0, 0, std::string("cannot read job: ") + std::strerror(errno));
-    std::ostringstream s;
-    s << in.rdbuf();
-    return {path, s.str()};
+std::unique_ptr<JobInput> OpenJob(const std::string& path) {
+    if (path.empty()) return std::make_unique<JobInput>(kExampleJob, kExampleJobName);
+    return std::make_unique<JobInput>(path);
 }
 
-CallRecorder ReadJob(const Job& job, const Machine& machine) {
-    CallRecorder calls;
-    if (IsElementFile(job.file, job.text)) {
-        RunElementFile(job.text, job.file, calls);
-    } else if (IsCallScript(job.file)) {
-        RunCallScript(job.text, job.file, calls);
+namespace {
+
+// Passes every call on and counts the moves and tool changes.
+class Tally : public Sink {
+  public:
+    explicit Tally(Sink& to) : to_(to) {}
+    void SetzeVorschuebe(float xy, float z) override { to_.SetzeVorschuebe(xy, z); }
+    void SetzeVorschub(float feed) override { to_.SetzeVorschub(feed); }
+    void Spinddreh(int32_t rpm) override { to_.Spinddreh(rpm); }
+    void Spindea(int on, float dwell) override { ++t.commands, to_.Spindea(on, dwell); }
+    void WkzW(int flags, int tool) override { ++t.toolChanges, to_.WkzW(flags, tool); }
+    void Move(double x, double y) override { ++t.moves, to_.Move(x, y); }
+    void Move3(double x, double y, double z) override { ++t.moves, to_.Move3(x, y, z); }
+    void MoveZ(double z) override { ++t.moves, to_.MoveZ(z); }
+    void Draw(double x, double y) override { ++t.moves, to_.Draw(x, y); }
+    void Draw3(double x, double y, double z) override { ++t.moves, to_.Draw3(x, y, z); }
+    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
+               double ez, int kind) override {
+        ++t.moves, to_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
+    }
+    void Wait(float seconds) override { ++t.commands, to_.Wait(seconds); }
+    void Stop() override { ++t.commands, to_.Stop(); }
+    void SStringln(int numbered, const char* text) override {
+        ++t.commands, to_.SStringln(numbered, text);
+    }
+
+    JobTally t;
+
+  private:
+    Sink& to_;
+};
+
+// Takes every call and does nothing with it.
+class NoSink : public Sink {
+  public:
+    void SetzeVorschuebe(float, float) override {}
+    void SetzeVorschub(float) override {}
+    void Spinddreh(int32_t) override {}
+    void Spindea(int, float) override {}
+    void WkzW(int, int) override {}
+    void Move(double, double) override {}
+    void Move3(double, double, double) override {}
+    void MoveZ(double) override {}
+    void Draw(double, double) override {}
+    void Draw3(double, double, double) override {}
+    void Kreis(double, double, double, double, double, double, double, double, int) override {}
+    void Wait(float) override {}
+    void Stop() override {}
+    void SStringln(int, const char*) override {}
+};
+
+}  // namespace
+
+JobTally RunJob(JobInput& job, const Machine& machine, Sink& sink) {
+    Tally tally(sink);
+    if (IsElementFile(job.file(), job.Head(32))) {
+        RunElementFile(job, tally);
+    } else if (IsCallScript(job.file())) {
+        RunCallScript(job, tally);
     } else {
         GcodeOptions options;
         options.feedFactor = machine.feedFactor;
-        RunGcode(job.text, job.file, options, calls);
+        RunGcode(job, options, tally);
     }
-    return calls;
+    // Feeds and speeds alone make no program: an empty job, one of comments or one that only
+    // ends would give an empty file that looks like a program.
+    if (tally.t.moves + tally.t.toolChanges + tally.t.commands == 0)
+        throw JobError(job.file(), 0, 0, "holds no move and no machine command; nothing to write");
+    return tally.t;
+}
+
+void CheckJob(JobInput& job, const Machine& machine) {
+    NoSink none;
+    RunJob(job, machine, none);
+    if (!job.Rewind()) throw JobError(job.file(), 0, 0, "cannot be read a second time");
 }
 
 }  // namespace korvat::tool

@@ -2,10 +2,13 @@
 // built-in example, exit codes.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 
+#include "tools/korvat/job_input.h"
 #include "tools/korvat/profile.h"
-#include "tools/korvat/recorder.h"
+#include "tools/korvat/sink.h"
 
 namespace korvat::tool {
 
@@ -30,13 +33,21 @@ std::string MachinesDir();
 // Throws JobError.
 Machine ResolveMachine(const std::string& argument);
 
-struct Job {
-    std::string file;  // path, or kExampleJobName
-    std::string text;
+// Opens a job file for reading (empty path: the built-in example). Throws JobError.
+std::unique_ptr<JobInput> OpenJob(const std::string& path);
+
+// What a job held, counted as it went through.
+struct JobTally {
+    size_t moves = 0;        // rapid and feed moves and arcs
+    size_t toolChanges = 0;  // WkzW calls
+    size_t commands = 0;     // spindle, dwell, stop and raw lines
 };
-// Reads a job file (empty path: the built-in example). Throws JobError.
-Job LoadJob(const std::string& path);
-// Runs the job's front end into a recorder. Throws JobError.
-CallRecorder ReadJob(const Job& job, const Machine& machine);
+// Runs the job's front end into sink, call by call as it reads: an element file by its name or
+// head, a call script by its name, else G-code. A job without a move or a machine command is
+// refused. Throws JobError.
+JobTally RunJob(JobInput& job, const Machine& machine, Sink& sink);
+// Reads the job through once without writing anything and goes back to its start, so that a
+// mistake anywhere in it is found before the first block leaves for a machine. Throws JobError.
+void CheckJob(JobInput& job, const Machine& machine);
 
 }  // namespace korvat::tool

@@ -1,6 +1,5 @@
 // What the verbs that run a job (post, preview) share: the job argument, the machine option, the
-// output option, and reading the job against its machine into calls, checked whole before any
-// output is written.
+// output option, and opening the job with its machine.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -27,17 +26,15 @@ inline CLI::Option* AddJobOptions(CLI::App& c, JobOptions& o, const char* machin
     return c.add_option("-o,--output", o.output, outputHelp);
 }
 
-// The job read through its front end for its machine. Throws JobError.
-struct ReadJobResult {
+// The machine and the job opened for reading (see RunJob). Throws JobError.
+struct OpenedJob {
     Machine machine;
-    Job job;
-    CallRecorder calls;
+    std::unique_ptr<JobInput> job;
 };
-inline ReadJobResult ReadJobFor(const JobOptions& o) {
-    ReadJobResult r;
+inline OpenedJob OpenJobFor(const JobOptions& o) {
+    OpenedJob r;
     r.machine = ResolveMachine(o.machine);
-    r.job = LoadJob(o.job);
-    r.calls = ReadJob(r.job, r.machine);
+    r.job = OpenJob(o.job);
     return r;
 }
 

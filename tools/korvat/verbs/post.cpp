@@ -1,4 +1,6 @@
 // korvat post: runs a job through the machine's writer and writes the program.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -6,6 +8,7 @@
 #include <vector>
 
 #include "channel/cx268io.h"
+#include "platform/files.h"
 #include "tools/korvat/adapters/adapter.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/output.h"
@@ -53,11 +56,12 @@ int Post(const JobOptions& o) {
         std::fprintf(stderr, "korvat post: a job needs --machine (see korvat machines)\n");
         return kExitUsage;
     }
-    ProgressBar progress;  // counts from the start, so reading a long job counts too
-    auto [machine, job, calls] = ReadJobFor(o);
-
+    auto [machine, job] = OpenJobFor(o);
     std::string path = OutputPath(o, machine);
     CheckOutputFolder(path);
+    // A machine on a line takes each block as it comes: the job is read through once first, so
+    // that a mistake in its last line stops the run before the first block leaves.
+    if (machine.port) CheckJob(*job, machine);
     // The writer names its file base + "." + Dateiendung and some dialects print the base's
     // name in the program head, so the program is written under its own name into a hidden
     // folder beside the output and moved into place at the end.
@@ -87,12 +91,27 @@ int Post(const JobOptions& o) {
         cx268io.pclose(2, 1);
         return JobError(path, 0, 0, "not written: " + why);
     };
-    calls.Replay(*writer, [&](size_t done, size_t total) {
+    // The job goes to the writer call by call as it is read, the progress counted in bytes of
+    // the job; the program's bytes and lines are counted as they are written.
+    ProgressBar progress;
+    job->OnProgress([&](uint64_t done, uint64_t total) {
         if (writer->Failed()) throw stopped();
         progress.Update(done, total);
     });
+    platform::WriteTally written;
+    platform::TallyWrites(&written);
+    JobTally tally;
+    try {
+        tally = RunJob(*job, machine, *writer);
+        writer->Close();
+    } catch (...) {
+        platform::TallyWrites(nullptr);
+        progress.Finish();
+        cx268io.pclose(2, 1);
+        throw;
+    }
+    platform::TallyWrites(nullptr);
     progress.Finish();
-    writer->Close();
     if (writer->Failed()) throw stopped();
     // The program is the one file the writer made: base + "." + Dateiendung as a rule, though
     // a writer that reads a dot in the name as the start of an extension names it otherwise.
@@ -101,25 +120,16 @@ int Post(const JobOptions& o) {
         throw JobError(path, 0, 0,
                        "not written: the writer made " + std::to_string(files.size()) +
                            " files instead of one");
+    struct stat st;
+    uint64_t bytes = stat(folder.File(files[0]).c_str(), &st) == 0 ? st.st_size : 0;
     Publish(folder.File(files[0]), path);
 
-    // The summary: blocks are the program's lines.
-    size_t bytes = 0, blocks = 0;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        int c, last = '\n';
-        while ((c = std::fgetc(f)) != EOF) {
-            ++bytes;
-            if (c == '\n') ++blocks;
-            last = c;
-        }
-        if (last != '\n') ++blocks;
-        std::fclose(f);
-    }
-    size_t changes = 0;
-    for (const Call& c : calls.calls()) changes += c.op == Op::WkzW;
-    std::fprintf(stderr, "korvat: %s posted for %s (%s): %zu blocks, %zu bytes, %zu tool %s\n",
-                 job.file.c_str(), machine.file.c_str(), machine.className.c_str(), blocks, bytes,
-                 changes, changes == 1 ? "change" : "changes");
+    // The summary: blocks are the program's lines, the last one counted without its line end.
+    uint64_t blocks = written.lines + (bytes > 0 && written.last != '\n' ? 1 : 0);
+    std::fprintf(stderr, "korvat: %s posted for %s (%s): %llu blocks, %llu bytes, %zu tool %s\n",
+                 job->file().c_str(), machine.file.c_str(), machine.className.c_str(),
+                 static_cast<unsigned long long>(blocks), static_cast<unsigned long long>(bytes),
+                 tally.toolChanges, tally.toolChanges == 1 ? "change" : "changes");
     std::printf("%s\n", path.c_str());
     return kExitOk;
 }

@@ -13,9 +13,9 @@ namespace korvat::tool {
 namespace {
 
 int Run(const JobOptions& o) {
-    CallRecorder calls = ReadJobFor(o).calls;
+    auto [machine, job] = OpenJobFor(o);
     Preview preview;
-    calls.Replay(preview);
+    RunJob(*job, machine, preview);
     WriteWhole(o.output, preview.Svg());
     const Preview::Box& e = preview.extents();
     if (e.Empty()) {
