@@ -132,6 +132,45 @@ TEST(Gcode, ProgramEndStopsReadingAndDelimitersAreSkipped) {
     EXPECT_EQ("Stop()\n", Transcript("%\nM0\nM2\nG18 anything after the end\n%\n"));
 }
 
+TEST(Gcode, LineEndsDelimitersAndAByteOrderMarkAreReadAsAMachineReadsThem) {
+    // CR alone ends a line: four lines, not one diagonal move.
+    EXPECT_EQ(
+        "Move3(1.0000, 1.0000, 1.0000)\n"
+        "SetzeVorschuebe(100.0000, 100.0000)\nSetzeVorschub(100.0000)\n"
+        "Draw3(10.0000, 1.0000, 1.0000)\n"
+        "Draw3(10.0000, 20.0000, 1.0000)\n",
+        Transcript("G0 X1 Y1 Z1\rF100\rG1 X10\rY20\r"));
+    // The closing '%' ends the program, whether an opening one came or not.
+    EXPECT_EQ("Move3(1.0000, 2.0000, 3.0000)\n", Transcript("%\nG0 X1 Y2 Z3\n%\nG0 X9\n"));
+    EXPECT_EQ("Move3(1.0000, 2.0000, 3.0000)\n", Transcript("G0 X1 Y2 Z3\n%\nG18 X9\n"));
+    // A byte-order mark is no part of the first line: columns count after it.
+    EXPECT_EQ("Move3(1.0000, 2.0000, 3.0000)\n", Transcript("\xEF\xBB\xBFG0 X1 Y2 Z3\n"));
+    EXPECT_EQ("job.ngc:1:4: unsupported word A1", GcodeError("\xEF\xBB\xBFG0 A1\n"));
+}
+
+TEST(Gcode, AnAxisTheJobHasNotGivenStaysWhereItIs) {
+    // No Z before the first moves: they run in the plane, with no Z the job never asked for.
+    EXPECT_EQ(
+        "Move(1.0000, 2.0000)\n"
+        "SetzeVorschuebe(100.0000, 100.0000)\nSetzeVorschub(100.0000)\n"
+        "Draw(5.0000, 2.0000)\n"
+        "MoveZ(5.0000)\n"
+        "Move3(3.0000, 2.0000, 5.0000)\n"
+        "Draw3(4.0000, 2.0000, 5.0000)\n",
+        Transcript("G0 X1 Y2\nF100\nG1 X5\nG0 Z5\nG0 X3\nG1 X4\n"));
+    // An arc or a relative move needs to know where it starts.
+    EXPECT_EQ("job.ngc:2:1: arc before the first positioning: its start is not known",
+              GcodeError("F100\nG2 X10 Y0 I5 J0\n"));
+    EXPECT_EQ("job.ngc:2:1: arc before the first positioning: its start is not known",
+              GcodeError("G0 X1\nG3 X1 Y2 R1 F100\n"));
+    EXPECT_EQ("job.ngc:1:8: relative move before the first positioning: X is not known yet",
+              GcodeError("G91 G0 X5\n"));
+    EXPECT_EQ("job.ngc:2:8: relative move before the first positioning: Z is not known yet",
+              GcodeError("G0 X0 Y0\nG91 G1 Z-1 F100\n"));
+    EXPECT_EQ("job.ngc:2:13: helix before the first height: give Z before the arc",
+              GcodeError("G0 X0 Y0\nG2 X0 Y0 I5 Z-1 F100\n"));
+}
+
 TEST(Gcode, WordsOutsideTheSubsetAreErrorsWithLineAndColumn) {
     EXPECT_EQ("job.ngc:2:4: unsupported word G18", GcodeError("G21\nG1 G18 X1 F10\n"));
     EXPECT_EQ("job.ngc:1:1: unsupported word M4", GcodeError("M4 S1000\n"));
@@ -146,12 +185,22 @@ TEST(Gcode, WordsOutsideTheSubsetAreErrorsWithLineAndColumn) {
     EXPECT_EQ("job.ngc:1:1: unsupported word O100", GcodeError("O100 sub\n"));
     EXPECT_EQ("job.ngc:1:1: block delete ('/') is not supported", GcodeError("/G0 X1\n"));
     EXPECT_EQ("job.ngc:1:4: comment is not closed with ')'", GcodeError("G0 (open X1\n"));
+    EXPECT_EQ("job.ngc:1:7: comments do not nest: '(' inside a comment",
+              GcodeError("G0 (a (b) c) X1\n"));
+    EXPECT_EQ("job.ngc:1:5: exponents are not G-code: '1e308' after X", GcodeError("G0 X1e308\n"));
+    EXPECT_EQ("job.ngc:1:5: exponents are not G-code: '-2.5E-3' after Y",
+              GcodeError("G0 Y-2.5E-3\n"));
 }
 
 TEST(Gcode, InconsistentLinesAreErrors) {
     EXPECT_EQ("job.ngc:1:1: axis words without a motion code (G0, G1, G2 or G3)",
               GcodeError("X10\n"));
     EXPECT_EQ("job.ngc:1:1: feed move without a feed rate (F)", GcodeError("G1 X10\n"));
+    // A feed the machine would write as F0 is no feed.
+    EXPECT_EQ("job.ngc:1:7: feed rate F0.0001 rounds to F0; the least feed is 1 mm/min",
+              GcodeError("G1 X1 F0.0001\n"));
+    EXPECT_EQ("job.ngc:1:5: feed rate F0.03 rounds to F0; the least feed is 1 mm/min",
+              GcodeError("G20 F0.03\n"));
     EXPECT_EQ("job.ngc:1:7: word X appears twice in one line", GcodeError("G0 X1 X2\n"));
     EXPECT_EQ("job.ngc:1:4: two codes of one kind in a line: G0 and G1", GcodeError("G0 G1 X1\n"));
     EXPECT_EQ("job.ngc:1:1: M6 without a tool selected by T", GcodeError("M6\n"));
@@ -202,6 +251,8 @@ TEST(CallScript, BadLinesNameLineAndColumn) {
     EXPECT_EQ("job.calls:1:10: Move3 takes 3 arguments, found 2", error("Move3 1 2\n"));
     EXPECT_EQ("job.calls:1:9: MoveZ takes 1 arguments; '2' is one too many", error("MoveZ 1 2\n"));
     EXPECT_EQ("job.calls:1:6: '1.5' must be a whole number", error("WkzW 1.5 2\n"));
+    EXPECT_EQ("job.calls:2:1: Kreis before the first positioning: its start is not known",
+              error("MoveZ 5\nKreis 0 0 5 0 3.14 -5 0 0 0\n"));
 }
 
 std::string ProfileError(const std::string& text) {

@@ -1,8 +1,7 @@
 // The call-script front end: one library call a line, for exact control of what the writer
 // receives. Values pass through untouched (millimetres, radians, the writer's feed unit).
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 
 #include "tools/korvat/errors.h"
@@ -37,6 +36,8 @@ void RunCallScript(std::string_view text, const std::string& file, Sink& sink) {
 void RunCallScript(JobInput& job, Sink& sink) {
     const std::string& file = job.file();
     std::string_view line;
+    Call call;                // one for every line, so its text keeps its room
+    bool positioned = false;  // a move to a point in the plane came
     while (job.NextLine(line)) {
         int number = job.line();
 
@@ -47,7 +48,6 @@ void RunCallScript(JobInput& job, Sink& sink) {
         if (info == nullptr)
             throw JobError(file, number, name.column,
                            "unknown call '" + std::string(name.text) + "'");
-        Call call;
         call.op = info->op;
         size_t count = 0;
         for (const char* kind = info->args; *kind != 0; ++kind, ++count) {
@@ -56,7 +56,7 @@ void RunCallScript(JobInput& job, Sink& sink) {
                 if (at < line.size() && Separator(line[at])) ++at;
                 std::string_view rest = line.substr(at);
                 if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
-                call.text = std::string(rest);
+                call.text.assign(rest);
                 at = line.size();
                 continue;
             }
@@ -66,15 +66,18 @@ void RunCallScript(JobInput& job, Sink& sink) {
                                std::string(info->name) + " takes " +
                                    std::to_string(std::string_view(info->args).size()) +
                                    " arguments, found " + std::to_string(count));
-            std::string value(arg.text);
-            char* stop = nullptr;
-            errno = 0;
-            double v = std::strtod(value.c_str(), &stop);
-            if (stop == value.c_str() || *stop != 0 || errno == ERANGE || !std::isfinite(v))
-                throw JobError(file, number, arg.column, "malformed number '" + value + "'");
+            std::string_view value = arg.text;
+            const char* from = value.data() + (value.size() > 1 && value[0] == '+' ? 1 : 0);
+            const char* end = value.data() + value.size();
+            double v = 0;
+            auto [stop, error] = std::from_chars(from, end, v);
+            if (stop != end || error != std::errc() || !std::isfinite(v))
+                throw JobError(file, number, arg.column,
+                               "malformed number '" + std::string(value) + "'");
             bool integer = *kind == 'i' || *kind == 'l';
             if (integer && (v != std::floor(v) || std::fabs(v) > 2147483647.0))
-                throw JobError(file, number, arg.column, "'" + value + "' must be a whole number");
+                throw JobError(file, number, arg.column,
+                               "'" + std::string(value) + "' must be a whole number");
             call.v[count] = v;
         }
         Token extra = Next(line, at);
@@ -82,6 +85,11 @@ void RunCallScript(JobInput& job, Sink& sink) {
             throw JobError(file, number, extra.column,
                            std::string(info->name) + " takes " + std::to_string(count) +
                                " arguments; '" + std::string(extra.text) + "' is one too many");
+        if (call.op == Op::Kreis && !positioned)
+            throw JobError(file, number, name.column,
+                           "Kreis before the first positioning: its start is not known");
+        positioned |= call.op == Op::Move || call.op == Op::Move3 || call.op == Op::Draw ||
+                      call.op == Op::Draw3;
         Dispatch(call, sink);
     }
 }

@@ -2,9 +2,9 @@
 // path calls. It keeps the interpreter state that RS274 makes modal (units, distance mode,
 // motion mode, feed, selected tool, position) and turns each line into calls in the order RS274
 // executes a line: feed, speed, tool change, spindle, dwell, modes, motion, stop.
-#include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +20,8 @@ constexpr double kTwoPi = 6.283185307179586;
 // An arc's end may lie this far off the radius through its start (mm, or this share of r).
 constexpr double kRadiusTolerance = 0.005;
 constexpr double kRadiusShare = 0.001;
+// The least feed other than 0, in mm/min.
+constexpr double kLeastFeed = 1.0;
 
 struct Word {
     char letter;
@@ -71,10 +73,20 @@ class Interpreter {
             if (w.letter == letter) return &w;
         return nullptr;
     }
-    double Axis(char letter, double current) const {
+    // The axis' new value: its word, absolute or added to the current value, or the current
+    // value when the line has none. A relative word needs a known current value.
+    double Axis(char letter, double current, bool known) const {
         const Word* w = Find(letter);
         if (w == nullptr) return current;
+        if (incremental_ && !known)
+            Fail(w->column, std::string("relative move before the first positioning: ") + letter +
+                                " is not known yet");
         return incremental_ ? current + Len(w->value) : Len(w->value);
+    }
+    static std::string FeedText(const Word& w) {
+        char text[40];
+        std::snprintf(text, sizeof text, "F%g", w.value);
+        return text;
     }
     int Integer(const Word& w) const {
         if (w.value != std::floor(w.value) || std::fabs(w.value) > 2e9)
@@ -92,8 +104,11 @@ class Interpreter {
 
     bool inch_ = false;
     bool incremental_ = false;
-    int motion_ = -1;  // modal motion G code, -1 before the first
+    bool begun_ = false;  // a line other than a blank one was read
+    int motion_ = -1;     // modal motion G code, -1 before the first
     double x_ = 0, y_ = 0, z_ = 0;
+    // Whether the job has given each axis yet: until then a move leaves it where it is.
+    bool xKnown_ = false, yKnown_ = false, zKnown_ = false;
     std::optional<double> feed_;  // mm/min
     int tool_ = -1;               // selected with T, -1 none
 };
@@ -102,19 +117,24 @@ void Interpreter::Tokenise(std::string_view t) {
     words_.clear();
     size_t i = 0;
     auto blank = [&](size_t k) { return k < t.size() && (t[k] == ' ' || t[k] == '\t'); };
+    auto digit = [&](size_t k) { return k < t.size() && t[k] >= '0' && t[k] <= '9'; };
+    auto alpha = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
     while (i < t.size()) {
         char c = t[i];
         int column = static_cast<int>(i) + 1;
-        if (c == ' ' || c == '\t' || c == '\r') {
+        if (c == ' ' || c == '\t') {
             ++i;
         } else if (c == ';') {
             break;
         } else if (c == '(') {
             size_t end = t.find(')', i);
+            size_t inner = t.find('(', i + 1);
+            if (inner < end)
+                Fail(static_cast<int>(inner) + 1, "comments do not nest: '(' inside a comment");
             if (end == std::string_view::npos) Fail(column, "comment is not closed with ')'");
             i = end + 1;
-        } else if (std::isalpha(static_cast<unsigned char>(c))) {
-            char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        } else if (alpha(c)) {
+            char letter = static_cast<char>(c & ~0x20);  // upper case
             ++i;
             while (blank(i)) ++i;
             int numberColumn = static_cast<int>(i) + 1;
@@ -123,31 +143,34 @@ void Interpreter::Tokenise(std::string_view t) {
             size_t start = i;
             if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
             size_t digits = 0, dots = 0;
-            while (i < t.size() &&
-                   (std::isdigit(static_cast<unsigned char>(t[i])) || t[i] == '.')) {
-                if (t[i] == '.')
-                    ++dots;
-                else
-                    ++digits;
-                ++i;
-            }
+            for (; i < t.size() && (digit(i) || t[i] == '.'); ++i) (t[i] == '.' ? dots : digits)++;
+            std::string_view number = t.substr(start, i - start);
             if (digits == 0 || dots > 1) {
                 size_t end = i;
-                while (end < t.size() && !blank(end) &&
-                       !std::isalpha(static_cast<unsigned char>(t[end])))
-                    ++end;
-                std::string raw(t.substr(start, end - start));
-                Fail(numberColumn, std::string("malformed number '") + raw + "' after " + letter);
+                while (end < t.size() && !blank(end) && !alpha(t[end])) ++end;
+                Fail(numberColumn, std::string("malformed number '") +
+                                       std::string(t.substr(start, end - start)) + "' after " +
+                                       letter);
             }
-            std::string number(t.substr(start, i - start));
-            Word w{letter, std::strtod(number.c_str(), nullptr), column};
+            if (i < t.size() && (t[i] == 'e' || t[i] == 'E') &&
+                (digit(i + 1) || ((t[i + 1] == '+' || t[i + 1] == '-') && digit(i + 2)))) {
+                size_t end = i + 2;
+                while (digit(end)) ++end;
+                Fail(numberColumn, "exponents are not G-code: '" +
+                                       std::string(t.substr(start, end - start)) + "' after " +
+                                       letter);
+            }
+            // The number as written, without a locale: a sign, digits, at most one point.
+            const char* from = number.data() + (number[0] == '+' ? 1 : 0);
+            Word w{letter, 0.0, column};
+            std::from_chars(from, number.data() + number.size(), w.value);
             if (letter == 'G' || letter == 'M') {
                 double code = w.value;
-                bool whole = code == std::floor(code) && code >= 0;
+                bool whole = code == std::floor(code) && code >= 0 && code < 1000;
                 if (!whole || !(letter == 'G' ? SupportedG(int(code)) : SupportedM(int(code))))
-                    Fail(column, std::string("unsupported word ") + letter + number);
+                    Fail(column, std::string("unsupported word ") + letter + std::string(number));
             } else if (std::string_view("NFSTXYZIJRP").find(letter) == std::string_view::npos) {
-                Fail(column, std::string("unsupported word ") + letter + number);
+                Fail(column, std::string("unsupported word ") + letter + std::string(number));
             } else if (Find(letter) != nullptr) {
                 Fail(column, std::string("word ") + letter + " appears twice in one line");
             }
@@ -164,9 +187,13 @@ void Interpreter::Tokenise(std::string_view t) {
 
 bool Interpreter::Line(std::string_view text, int number) {
     line_ = number;
-    size_t first = text.find_first_not_of(" \t\r");
+    size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) return true;
-    if (text[first] == '%') return true;  // program delimiter line
+    // A '%' line before anything else opens the program; any later one closes it, and nothing
+    // after it is read.
+    bool opening = !begun_;
+    begun_ = true;
+    if (text[first] == '%') return opening;
     Tokenise(text);
     if (words_.empty()) return true;
 
@@ -211,6 +238,11 @@ bool Interpreter::Line(std::string_view text, int number) {
     if (const Word* n = Find('N')) Integer(*n);
     if (const Word* f = Find('F')) {
         if (f->value < 0) Fail(f->column, "feed rate must not be negative");
+        // A feed this small is written as F0 by the machines that write whole mm/min, and
+        // would stop the axes where the job means them to move.
+        if (f->value > 0 && Len(f->value) < kLeastFeed)
+            Fail(f->column,
+                 "feed rate " + FeedText(*f) + " rounds to F0; the least feed is 1 mm/min");
         feed_ = Len(f->value);
         float feed = static_cast<float>(*feed_ * options_.feedFactor);
         sink_.SetzeVorschuebe(feed, feed);
@@ -275,26 +307,38 @@ void Interpreter::Motion(int mode, int column) {
         if (const Word* w = Find(a))
             Fail(w->column,
                  std::string(1, a) + " belongs to arcs (G2, G3), not to G" + std::to_string(mode));
-    double x = Axis('X', x_), y = Axis('Y', y_), z = Axis('Z', z_);
+    double x = Axis('X', x_, xKnown_), y = Axis('Y', y_, yKnown_), z = Axis('Z', z_, zKnown_);
+    bool plane = Find('X') != nullptr || Find('Y') != nullptr;
+    bool depth = zKnown_ || Find('Z') != nullptr;
     if (mode == 0) {
-        if (Find('X') == nullptr && Find('Y') == nullptr) {
+        if (!plane) {
             sink_.MoveZ(z);
+        } else if (!depth) {
+            sink_.Move(x, y);  // no height given yet: the tool stays where it is
         } else {
             sink_.Move3(x, y, z);
         }
     } else {
         if (!feed_ || *feed_ <= 0) Fail(column, "feed move without a feed rate (F)");
-        sink_.Draw3(x, y, z);
+        if (depth)
+            sink_.Draw3(x, y, z);
+        else
+            sink_.Draw(x, y);
     }
     x_ = x, y_ = y, z_ = z;
+    xKnown_ |= Find('X') != nullptr, yKnown_ |= Find('Y') != nullptr, zKnown_ = depth;
 }
 
 void Interpreter::Arc(int mode, int column) {
     if (!feed_ || *feed_ <= 0) Fail(column, "arc without a feed rate (F)");
+    if (!xKnown_ || !yKnown_)
+        Fail(column, "arc before the first positioning: its start is not known");
+    if (const Word* z = Find('Z'); z != nullptr && !zKnown_)
+        Fail(z->column, "helix before the first height: give Z before the arc");
     const Word* i = Find('I');
     const Word* j = Find('J');
     const Word* r = Find('R');
-    double ex = Axis('X', x_), ey = Axis('Y', y_), ez = Axis('Z', z_);
+    double ex = Axis('X', x_, true), ey = Axis('Y', y_, true), ez = Axis('Z', z_, zKnown_);
     double cx, cy;
     if (r != nullptr) {
         if (i != nullptr || j != nullptr) Fail(r->column, "an arc takes either R or I/J, not both");
@@ -337,6 +381,7 @@ void Interpreter::Arc(int mode, int column) {
     bool helix = std::fabs(ez - z_) > 1e-9;
     sink_.Kreis(cx, cy, radius, start, sweep, ex, ey, ez, helix ? kHelical : 0);
     x_ = ex, y_ = ey, z_ = ez;
+    zKnown_ |= Find('Z') != nullptr;
 }
 
 }  // namespace
