@@ -8,7 +8,8 @@
     KORVAT_VERB(kMachines)        \
     KORVAT_VERB(kDump)            \
     KORVAT_VERB(kApproach)        \
-    KORVAT_VERB(kDigitize)
+    KORVAT_VERB(kDigitize)        \
+    KORVAT_VERB(kSim)
 
 namespace korvat::tool {
 

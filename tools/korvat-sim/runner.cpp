@@ -1,0 +1,242 @@
+// The runner of a simulated device: the pseudo-terminal, pacing at the baud rate, the trace and
+// log files, and the line faults.
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+
+#include "tools/korvat-sim/sim.h"
+
+namespace korvat::sim {
+
+namespace {
+
+volatile sig_atomic_t stopRequested = 0;
+void OnStopSignal(int) { stopRequested = 1; }
+
+double NowMs() {
+    using namespace std::chrono;
+    static const steady_clock::time_point start = steady_clock::now();
+    return duration<double, std::milli>(steady_clock::now() - start).count();
+}
+
+// Bytes a paced direction may move: baud / 10 a second, with a burst of at most 16 bytes or
+// 2 ms of line, whichever is more, so that a quiet line does not save up credit.
+class Pace {
+  public:
+    explicit Pace(int32_t baud) : perMs_(baud / 10000.0), cap_(std::max(16.0, perMs_ * 2)) {}
+    size_t Allowed(double now) {
+        if (perMs_ <= 0) return 4096;
+        credit_ = std::min(cap_, credit_ + (now - last_) * perMs_);
+        last_ = now;
+        return credit_ >= 1 ? static_cast<size_t>(credit_) : 0;
+    }
+    void Used(size_t n) {
+        if (perMs_ > 0) credit_ -= static_cast<double>(n);
+    }
+    // True when a byte may go now (as of the last Allowed).
+    bool HasCredit() const { return perMs_ <= 0 || credit_ >= 1; }
+
+  private:
+    double perMs_;
+    double cap_;
+    double credit_ = 0;
+    double last_ = 0;
+};
+
+}  // namespace
+
+class Runner {
+  public:
+    explicit Runner(const Options& o) : options_(o), in_(o.baud), out_(o.baud) {}
+    ~Runner() {
+        if (trace_) std::fclose(trace_);
+        if (log_) std::fclose(log_);
+        if (master_ >= 0) close(master_);
+        if (slave_ >= 0) close(slave_);
+    }
+
+    int Main(const Entry& entry);
+
+    void Send(std::string_view bytes) {
+        if (options_.silent) return;
+        if (options_.garbage) {
+            // Printable junk without a line end: the host's answer never ends.
+            for (int i = 0; i < 120; ++i) {
+                junk_ = junk_ * 1103515245u + 12345u;
+                out_queue_.push_back(static_cast<char>('!' + (junk_ >> 16) % 90));
+            }
+            return;
+        }
+        out_queue_.insert(out_queue_.end(), bytes.begin(), bytes.end());
+    }
+    void Trace(const char* line) {
+        if (trace_) std::fputs(line, trace_);
+    }
+    void Command() { ++commands_; }
+    int64_t Commands() const { return commands_; }
+    void Problem(const std::string& what) {
+        ++problems_;
+        std::fprintf(stderr, "korvat sim: %s\n", what.c_str());
+    }
+    double MachineMs() const { return NowMs() * options_.speed; }
+    const Options& options() const { return options_; }
+
+  private:
+    bool Open();
+    bool Reading() const {
+        return options_.holdAfterBytes < 0 || received_ < options_.holdAfterBytes;
+    }
+    bool HangupDue() const {
+        return (options_.hangupAfterBytes >= 0 && received_ >= options_.hangupAfterBytes) ||
+               (options_.hangupAfterCommands >= 0 && commands_ >= options_.hangupAfterCommands);
+    }
+
+    const Options& options_;
+    Pace in_, out_;
+    int master_ = -1;
+    int slave_ = -1;  // kept open: the line keeps its raw settings between the host's opens
+    std::FILE* trace_ = nullptr;
+    std::FILE* log_ = nullptr;
+    std::deque<char> out_queue_;
+    uint32_t junk_ = 1;
+    int64_t received_ = 0;
+    int64_t sent_ = 0;
+    int64_t commands_ = 0;
+    int64_t problems_ = 0;
+};
+
+bool Runner::Open() {
+    if (!options_.trace.empty() && !(trace_ = std::fopen(options_.trace.c_str(), "w"))) {
+        std::fprintf(stderr, "korvat sim: %s: cannot create the trace file: %s\n",
+                     options_.trace.c_str(), std::strerror(errno));
+        return false;
+    }
+    if (!options_.log.empty() && !(log_ = std::fopen(options_.log.c_str(), "wb"))) {
+        std::fprintf(stderr, "korvat sim: %s: cannot create the log file: %s\n",
+                     options_.log.c_str(), std::strerror(errno));
+        return false;
+    }
+    termios raw;
+    std::memset(&raw, 0, sizeof raw);
+    cfmakeraw(&raw);
+    raw.c_cflag |= CLOCAL | CREAD;
+    char name[256];
+    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
+        std::fprintf(stderr, "korvat sim: cannot open a pseudo-terminal: %s\n",
+                     std::strerror(errno));
+        return false;
+    }
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    std::printf("%s\n", name);
+    std::fflush(stdout);
+    return true;
+}
+
+int Runner::Main(const Entry& entry) {
+    if (!Open()) return 1;
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnStopSignal;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    Link link(*this);
+    std::unique_ptr<Simulator> device = entry.make(link, options_);
+    bool hungUp = false;
+    unsigned char buffer[4096];
+    while (!stopRequested && !hungUp) {
+        double now = NowMs();
+        if (Reading()) {
+            size_t n = std::min(in_.Allowed(now), sizeof buffer);
+            if (options_.holdAfterBytes >= 0)
+                n = std::min<size_t>(n, static_cast<size_t>(options_.holdAfterBytes - received_));
+            if (options_.hangupAfterBytes >= 0)
+                n = std::min<size_t>(n, static_cast<size_t>(options_.hangupAfterBytes - received_));
+            ssize_t r = n > 0 ? read(master_, buffer, n) : 0;
+            if (r > 0) {
+                in_.Used(static_cast<size_t>(r));
+                if (log_) std::fwrite(buffer, 1, static_cast<size_t>(r), log_);
+                for (ssize_t i = 0; i < r && !hungUp; ++i) {
+                    ++received_;
+                    device->Receive(buffer[i]);
+                    hungUp = HangupDue();
+                }
+            }
+        }
+        device->Advance();
+        hungUp = hungUp || HangupDue();
+        if (!out_queue_.empty() && !hungUp) {
+            size_t n = std::min(out_.Allowed(now), out_queue_.size());
+            char chunk[4096];
+            n = std::min(n, sizeof chunk);
+            std::copy(out_queue_.begin(), out_queue_.begin() + static_cast<long>(n), chunk);
+            ssize_t w = n > 0 ? write(master_, chunk, n) : 0;
+            if (w > 0) {
+                out_.Used(static_cast<size_t>(w));
+                out_queue_.erase(out_queue_.begin(), out_queue_.begin() + w);
+                sent_ += w;
+            }
+        }
+        pollfd p{master_, 0, 0};
+        // Without credit the line is simply slept on; every wait is bounded by a millisecond
+        // so that machine time goes on.
+        if (Reading() && in_.HasCredit()) p.events |= POLLIN;
+        if (!out_queue_.empty() && out_.HasCredit()) p.events |= POLLOUT;
+        poll(&p, 1, 1);
+    }
+    std::string summary = device->Finish();
+    if (hungUp) {
+        close(master_);
+        close(slave_);
+        master_ = slave_ = -1;
+    }
+    std::fprintf(stderr, "korvat sim %s: %s; received %lld bytes, sent %lld, %lld commands%s%s\n",
+                 entry.name, hungUp ? "hung up" : "stopped", static_cast<long long>(received_),
+                 static_cast<long long>(sent_), static_cast<long long>(commands_),
+                 summary.empty() ? "" : ", ", summary.c_str());
+    if (trace_) std::fflush(trace_);
+    if (log_) std::fflush(log_);
+    return 0;
+}
+
+void Link::Send(std::string_view bytes) { runner_.Send(bytes); }
+void Link::Move(const char* kind, double x, double y, double z) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%s %.4f %.4f %.4f\n", kind, x, y, z);
+    runner_.Trace(line);
+}
+void Link::Arc(double x, double y, double z, double cx, double cy, int turn) {
+    char line[200];
+    std::snprintf(line, sizeof line, "arc %.4f %.4f %.4f %.4f %.4f %d\n", x, y, z, cx, cy, turn);
+    runner_.Trace(line);
+}
+void Link::Command() { runner_.Command(); }
+int64_t Link::Commands() const { return runner_.Commands(); }
+bool Link::FaultDue(std::string_view word) const {
+    const Options& o = runner_.options();
+    return o.fault == word && runner_.Commands() >= o.faultAfterCommands;
+}
+void Link::Problem(const std::string& what) { runner_.Problem(what); }
+double Link::MachineMs() const { return runner_.MachineMs(); }
+const Options& Link::options() const { return runner_.options(); }
+
+int Run(const Entry& entry, const Options& options) {
+    Runner runner(options);
+    return runner.Main(entry);
+}
+
+}  // namespace korvat::sim
