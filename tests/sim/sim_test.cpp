@@ -191,7 +191,7 @@ TEST(B268Simulator, DeviceFaultsShowInTheStatus) {
         EXPECT_EQ("OE\r\n", host.Ask(kEsc + "OE"));
         poll(nullptr, 0, 100);
         EXPECT_EQ("OSCB\r\n", host.Ask(kEsc + "OS"));
-        EXPECT_EQ("Or-\r\n", host.Ask(kEsc + "Or"));
+        EXPECT_EQ("Or@\r\n", host.Ask(kEsc + "Or"));
     }
 }
 

@@ -206,7 +206,9 @@ class B268Sim : public Simulator {
         } else if (q == "OB") {
             std::snprintf(reply, sizeof reply, "OB%ld\r\n", Free());
         } else if (q == "Or") {
-            std::snprintf(reply, sizeof reply, "Or%c\r\n", hold_ ? 'H' : referencing_ ? '-' : '@');
+            // Stuck busy (fault "busy"): the axes stand still, the controller never gets ready.
+            bool moving = referencing_ && !link_.FaultDue("busy");
+            std::snprintf(reply, sizeof reply, "Or%c\r\n", hold_ ? 'H' : moving ? '-' : '@');
         } else if (q == "Op") {
             std::snprintf(reply, sizeof reply, "Op%c %.3f %.3f %.3f\r\n", '0' + 7, x_, y_, z_);
         } else if (q == "Oo") {

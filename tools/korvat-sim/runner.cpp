@@ -93,6 +93,7 @@ class Runner {
 
   private:
     bool Open();
+    // False once the line is held: nothing more is taken from it.
     bool Reading() const {
         return options_.holdAfterBytes < 0 || received_ < options_.holdAfterBytes;
     }
@@ -107,6 +108,12 @@ class Runner {
     int slave_ = -1;  // kept open: the line keeps its raw settings between the host's opens
     std::FILE* trace_ = nullptr;
     std::FILE* log_ = nullptr;
+    // Sends one flow-control byte at once, ahead of any queued answer. True when it went out.
+    bool WriteNow(char c) { return write(master_, &c, 1) == 1; }
+
+    static constexpr size_t kXoffAt = 256;
+    static constexpr size_t kXonAt = 64;
+    std::deque<unsigned char> arrived_;  // taken off the terminal, not yet passed to the device
     std::deque<char> out_queue_;
     uint32_t junk_ = 1;
     int64_t received_ = 0;
@@ -157,34 +164,45 @@ int Runner::Main(const Entry& entry) {
     Link link(*this);
     std::unique_ptr<Simulator> device = entry.make(link, options_);
     bool hungUp = false;
+    bool xoff = false;  // we asked the host to stop sending
     unsigned char buffer[4096];
     while (!stopRequested && !hungUp) {
         double now = NowMs();
-        if (Reading()) {
-            size_t n = std::min(in_.Allowed(now), sizeof buffer);
-            if (options_.holdAfterBytes >= 0)
-                n = std::min<size_t>(n, static_cast<size_t>(options_.holdAfterBytes - received_));
-            if (options_.hangupAfterBytes >= 0)
-                n = std::min<size_t>(n, static_cast<size_t>(options_.hangupAfterBytes - received_));
-            ssize_t r = n > 0 ? read(master_, buffer, n) : 0;
-            if (r > 0) {
-                in_.Used(static_cast<size_t>(r));
-                if (log_) std::fwrite(buffer, 1, static_cast<size_t>(r), log_);
-                for (ssize_t i = 0; i < r && !hungUp; ++i) {
-                    ++received_;
-                    device->Receive(buffer[i]);
-                    hungUp = HangupDue();
-                }
-            }
+        // The line: what the host wrote is taken off the terminal at once and passed on at the
+        // baud rate, as a UART would. A backlog of more than kXoffAt bytes stops the host with
+        // XOFF (the terminal holds its later writes) until it has shrunk to kXonAt, so the host
+        // cannot write far ahead of the line, as it cannot on a real port.
+        if (Reading() && arrived_.size() < sizeof buffer) {
+            ssize_t r = read(master_, buffer, sizeof buffer - arrived_.size());
+            if (r > 0) arrived_.insert(arrived_.end(), buffer, buffer + r);
+        }
+        if (options_.flow) {
+            bool wantStop = arrived_.size() > kXoffAt || !Reading();
+            if (wantStop && !xoff)
+                xoff = WriteNow('\x13');
+            else if (!wantStop && xoff && arrived_.size() <= kXonAt)
+                xoff = !WriteNow('\x11');
+        }
+        size_t n = Reading() ? std::min(in_.Allowed(now), arrived_.size()) : 0;
+        if (options_.holdAfterBytes >= 0)
+            n = std::min<size_t>(n, static_cast<size_t>(options_.holdAfterBytes - received_));
+        for (size_t i = 0; i < n && !hungUp; ++i) {
+            unsigned char b = arrived_.front();
+            arrived_.pop_front();
+            in_.Used(1);
+            if (log_) std::fputc(b, log_);
+            ++received_;
+            device->Receive(b);
+            hungUp = HangupDue();
         }
         device->Advance();
         hungUp = hungUp || HangupDue();
         if (!out_queue_.empty() && !hungUp) {
-            size_t n = std::min(out_.Allowed(now), out_queue_.size());
+            size_t m = std::min(out_.Allowed(now), out_queue_.size());
             char chunk[4096];
-            n = std::min(n, sizeof chunk);
-            std::copy(out_queue_.begin(), out_queue_.begin() + static_cast<long>(n), chunk);
-            ssize_t w = n > 0 ? write(master_, chunk, n) : 0;
+            m = std::min(m, sizeof chunk);
+            std::copy(out_queue_.begin(), out_queue_.begin() + static_cast<long>(m), chunk);
+            ssize_t w = m > 0 ? write(master_, chunk, m) : 0;
             if (w > 0) {
                 out_.Used(static_cast<size_t>(w));
                 out_queue_.erase(out_queue_.begin(), out_queue_.begin() + w);
@@ -192,9 +210,9 @@ int Runner::Main(const Entry& entry) {
             }
         }
         pollfd p{master_, 0, 0};
-        // Without credit the line is simply slept on; every wait is bounded by a millisecond
-        // so that machine time goes on.
-        if (Reading() && in_.HasCredit()) p.events |= POLLIN;
+        // Every wait is bounded by a millisecond so that machine time goes on; a backlog is
+        // worked off on the next turn without waiting for more.
+        if (Reading() && arrived_.empty()) p.events |= POLLIN;
         if (!out_queue_.empty() && out_.HasCredit()) p.events |= POLLOUT;
         poll(&p, 1, 1);
     }

@@ -34,6 +34,8 @@ std::function<int()> Setup(CLI::App& c) {
                  "stop reading after N bytes (holds the line; 0: never read)");
     c.add_option("--hangup-after-bytes", o.hangupAfterBytes, "hang up after N bytes");
     c.add_option("--hangup-after-commands", o.hangupAfterCommands, "hang up after N commands");
+    c.add_flag("!--no-flow", o.flow,
+               "no XON/XOFF toward the host (by default a backlog of 256 bytes stops it)");
     c.add_flag("--silent", o.silent, "never answer");
     c.add_flag("--garbage", o.garbage, "answer 120 characters of junk without a line end");
     c.add_option("--fault", o.fault,
