@@ -40,6 +40,7 @@ void RunCallScript(JobInput& job, Sink& sink) {
     bool positioned = false;  // a move to a point in the plane came
     while (job.NextLine(line)) {
         int number = job.line();
+        sink.SourceLine(number);
 
         size_t at = 0;
         Token name = Next(line, at);

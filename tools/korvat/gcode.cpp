@@ -389,8 +389,10 @@ void Interpreter::Arc(int mode, int column) {
 void RunGcode(JobInput& job, const GcodeOptions& options, Sink& sink) {
     Interpreter interpreter(job.file(), options, sink);
     std::string_view line;
-    while (job.NextLine(line))
+    while (job.NextLine(line)) {
+        sink.SourceLine(job.line());
         if (!interpreter.Line(line, job.line())) return;
+    }
 }
 
 void RunGcode(std::string_view text, const std::string& file, const GcodeOptions& options,

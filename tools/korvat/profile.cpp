@@ -343,6 +343,7 @@ std::string MachineKey(Machine& m, const std::string& key, const std::string& va
     if (key == "description") return m.description = Trim(value), "";
     if (key == "output") return m.output = Trim(value), "";
     if (key == "port") return Yes(value, &m.port);
+    if (key == "device") return m.device = Trim(value), "";
     if (key == "tool_changer") return Yes(value, &m.toolChanger);
     if (key == "feed_unit") {
         m.feedUnit = Trim(value);

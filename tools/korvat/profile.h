@@ -3,7 +3,9 @@
 //
 //   [machine]          class (e.g. CDIN), description, feed_unit (mm/min, m/min, mm/s, in/min),
 //                      output (base path of the program; the extension comes from Dateiendung),
-//                      port (yes: also send to the port of Schnittstelle), tool_changer (yes/no)
+//                      port (yes: also send to the port of Schnittstelle), tool_changer (yes/no),
+//                      device (online machines: the line's path, e.g. /dev/ttyUSB0 or the path
+//                      `korvat sim` printed)
 //   [MaschEinstellung] any field of the record by its name; array members as in C:
 //                      Massstab[0], Achse[2].MittelpunktAdresse
 //   [InitStruct]       likewise (Aufloesung[0], Weitere[4], Bytes[1], ...)
@@ -60,6 +62,7 @@ struct Machine {
     bool feedUnitGiven = false;
     std::string output;  // base path without extension; empty: beside the job
     bool port = false;
+    std::string device;  // online machines: the path of the line to the controller
     bool toolChanger = false;
     MaschEinstellung settings{};
     InitStruct init{};

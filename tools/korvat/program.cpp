@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "tools/korvat/adapters/adapter.h"
+#include "tools/korvat/drivers/driver.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/frontends.h"
 
@@ -19,7 +20,7 @@ std::string MachinesDir() {
     return KORVAT_EXAMPLE_MACHINES;
 }
 
-Machine ResolveMachine(const std::string& argument) {
+Machine ResolveMachine(const std::string& argument, bool online) {
     Machine m;
     if (argument.empty()) {
         m = LoadMachineText(kExampleProfile, kExampleProfileName);
@@ -33,6 +34,14 @@ Machine ResolveMachine(const std::string& argument) {
         m = LoadMachine(path);
     }
     const WriterClass* writer = FindWriter(m.className);
+    if (const DriverClass* driver = FindDriver(m.className); writer == nullptr && driver) {
+        if (!online)
+            throw JobError(m.file, 0, 0,
+                           "class " + m.className +
+                               " drives the machine online: send the job with korvat send");
+        if (!m.feedUnitGiven) FeedFactor(m.feedUnit = driver->feedUnit, &m.feedFactor);
+        return m;
+    }
     if (writer == nullptr) {
         std::string known;
         for (const WriterClass* const* w = kWriters; *w != nullptr; ++w)

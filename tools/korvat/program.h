@@ -29,9 +29,9 @@ std::string MachinesDir();
 
 // A profile by path, or by the name of an example profile ("iso" for iso.ini in MachinesDir()).
 // An empty argument gives the built-in plain ISO profile. Checks that the class is one `post`
-// knows and fills in the class's feed unit and file extension where the profile is silent.
-// Throws JobError.
-Machine ResolveMachine(const std::string& argument);
+// knows (or, with online, also a driver `send` knows) and fills in the class's feed unit and
+// file extension where the profile is silent. Throws JobError.
+Machine ResolveMachine(const std::string& argument, bool online = false);
 
 // Opens a job file for reading (empty path: the built-in example). Throws JobError.
 std::unique_ptr<JobInput> OpenJob(const std::string& path);

@@ -101,6 +101,7 @@ void CallRecorder::Add(Op op, std::initializer_list<double> values, const char* 
     size_t i = 0;
     for (double v : values) c.v[i++] = v;
     if (text != nullptr) c.text = text;
+    c.line = line_;
     calls_.push_back(std::move(c));
 }
 

@@ -48,6 +48,7 @@ struct Call {
     Op op;
     double v[9] = {};  // numeric arguments in order; integers are held exactly
     std::string text;  // the text argument of SStringln
+    int line = 0;      // the job's source line that made the call (0: not known)
 };
 
 // Calls the sink member that `call` names.
@@ -72,6 +73,7 @@ class CallRecorder : public Sink {
     void Wait(float seconds) override;
     void Stop() override;
     void SStringln(int numbered, const char* text) override;
+    void SourceLine(int line) override { line_ = line; }
 
     const std::vector<Call>& calls() const { return calls_; }
     // Replays every call into sink; progress(done, total) is called after each call.
@@ -82,6 +84,7 @@ class CallRecorder : public Sink {
   private:
     void Add(Op op, std::initializer_list<double> values, const char* text = nullptr);
     std::vector<Call> calls_;
+    int line_ = 0;
 };
 
 }  // namespace korvat::tool

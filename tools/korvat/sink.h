@@ -45,6 +45,9 @@ class Sink {
     virtual void Stop() = 0;
     // A raw line, with a block number when `numbered` is not 0 and the machine numbers blocks.
     virtual void SStringln(int numbered, const char* text) = 0;
+    // The calls that follow come from this line of the job's source (from 1). Front ends that
+    // read lines say so before each line; sinks that do not need it ignore it.
+    virtual void SourceLine(int /*line*/) {}
 };
 
 // The arc kind that makes Kreis helical.

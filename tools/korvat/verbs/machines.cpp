@@ -30,7 +30,7 @@ int Run() {
     for (const std::string& n : names) {
         std::string name = n.substr(0, n.size() - 4);
         try {
-            Machine m = ResolveMachine(dir + "/" + n);
+            Machine m = ResolveMachine(dir + "/" + n, true);
             std::printf("%-12s %-8s %s\n", name.c_str(), m.className.c_str(),
                         m.description.c_str());
         } catch (const JobError& e) {

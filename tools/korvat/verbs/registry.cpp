@@ -9,6 +9,7 @@
     KORVAT_VERB(kDump)            \
     KORVAT_VERB(kApproach)        \
     KORVAT_VERB(kDigitize)        \
+    KORVAT_VERB(kSend)            \
     KORVAT_VERB(kSim)
 
 namespace korvat::tool {

@@ -1,0 +1,50 @@
+// Online drivers behind the Sink interface, for `korvat send`: one small adapter per driver
+// class (the classes have no virtual members), like the writer adapters of `post`.
+//
+// Adding one (say CHPGLA): write drivers/chpgla.cpp with a class derived from Driver and
+//   extern const DriverClass kChpgla = {"CHPGLA", "mm/s", [] { return ...; }};
+// then add it to the list in drivers/registry.cpp.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "tools/korvat/profile.h"
+#include "tools/korvat/sink.h"
+
+namespace korvat::tool {
+
+// What the terminal shows of the controller while a job runs.
+struct DriverState {
+    bool busy = false, hold = false;
+    long freeBuffer = -1;  // bytes; -1 not known
+    bool havePosition = false;
+    double x = 0, y = 0, z = 0;
+};
+
+class Driver : public Sink {
+  public:
+    // The host's set-up, in its order, once the library's channel is open on the machine's
+    // line. 0, or 1 with the channel's error record filled.
+    virtual int SetUp(const Machine& machine) = 0;
+    // Reads the controller's state (a few queries; call it at most every second or two).
+    virtual DriverState State() = 0;
+    // Tells the controller to drop what it holds and stop (the channel must be working again).
+    virtual void Abort() = 0;
+    // Waits are over: true while the controller still carries out commands it holds.
+    virtual bool Busy() = 0;
+};
+
+struct DriverClass {
+    const char* name;      // the class name a profile gives as [machine] class
+    const char* feedUnit;  // the unit in which the class takes feeds, unless the profile says
+    std::unique_ptr<Driver> (*make)();
+};
+
+// The registered driver of that name, or null.
+const DriverClass* FindDriver(std::string_view name);
+// Every registered driver, ending with a null entry.
+extern const DriverClass* const kDrivers[];
+
+}  // namespace korvat::tool
