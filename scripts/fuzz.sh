@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Fuzzes the approach computation and the tablet readers: builds the libFuzzer targets with clang
-# in build/fuzz (library instrumented for coverage, AddressSanitizer and
-# UndefinedBehaviorSanitizer), runs tablet_fuzz for TABLET_FUZZ_SECONDS (default 20) on tablet
-# lines of both models, then approach_fuzz for a bounded time on small element files.
+# Fuzzes the approach computation, the tablet readers and the B268 driver's reading of controller
+# replies: builds the libFuzzer targets with clang in build/fuzz (library instrumented for
+# coverage, AddressSanitizer and UndefinedBehaviorSanitizer), runs tablet_fuzz for
+# TABLET_FUZZ_SECONDS (default 20) on tablet lines of both models, b268_replies_fuzz for
+# B268_FUZZ_SECONDS (default 20) on a few seed replies, then approach_fuzz for a bounded time on
+# small element files.
 #   scripts/fuzz.sh [seconds]      default 60; a finding stops the run with a non-zero status
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +16,7 @@ cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
       -DKORVAT_BUILD_FUZZ=ON -DKORVAT_BUILD_TESTS=OFF -DKORVAT_BUILD_TOOLS=OFF \
       -DKORVAT_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link $san" \
       -DCMAKE_EXE_LINKER_FLAGS="$san" >/dev/null
-cmake --build build/fuzz --target approach_fuzz tablet_fuzz -j"${JOBS:-2}" >/dev/null
+cmake --build build/fuzz --target approach_fuzz tablet_fuzz b268_replies_fuzz -j"${JOBS:-2}" >/dev/null
 
 # Tablet seeds: the first byte picks the model (odd: model 1), then lines as the readers get them.
 tablets=build/fuzz/corpus/tablet
@@ -24,6 +26,15 @@ printf '\00012.5:7.25,2\n12.5:7.25,2\n-1.5:0,0\n14:9,2\n15:10,3\n19;14,1\n' >"$t
 build/fuzz/fuzz/tablet_fuzz -max_total_time="${TABLET_FUZZ_SECONDS:-20}" -max_len=1024 \
     -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ \
     "$tablets"
+
+# The B268 replies: a status, a free buffer, positions with their masks.
+replies=build/fuzz/corpus/b268
+mkdir -p "$replies"
+printf '\x05OS0bhN\r\nOB12345\r\nOp7 1.5 -2 3\r\n' >"$replies/status"
+printf '\xd3Oo? 1 2 3 4\r\nOn5 -1e3 2\r\nOr@\r\n' >"$replies/positions"
+build/fuzz/fuzz/b268_replies_fuzz -max_total_time="${B268_FUZZ_SECONDS:-20}" -max_len=600 \
+    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/artifacts/ "$replies"
 
 # Seeds: a closed square with its height marker, an open line, an open quarter arc. Each starts
 # with the byte that picks the parameter set.
@@ -41,6 +52,5 @@ for name, body in [("square", square), ("line", line), ("arc", arc)]:
     for k in range(4):
         open("%s/%s%d" % (sys.argv[1], name, k), "wb").write(bytes([k]) + body)
 PY
-mkdir -p build/fuzz/artifacts
 exec build/fuzz/fuzz/approach_fuzz -max_total_time="$secs" -max_len=2048 -timeout=20 \
      -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ "$corpus"

@@ -108,11 +108,13 @@ class Runner {
     int slave_ = -1;  // kept open: the line keeps its raw settings between the host's opens
     std::FILE* trace_ = nullptr;
     std::FILE* log_ = nullptr;
-    // Sends one flow-control byte at once, ahead of any queued answer. True when it went out.
-    bool WriteNow(char c) { return write(master_, &c, 1) == 1; }
+    // Stops (or resumes) what the host writes, at the terminal itself: its output is held as a
+    // UART's is while the far end signals "not ready", whatever handshake the host set up.
+    bool Hold(bool stop) { return tcflow(slave_, stop ? TCOOFF : TCOON) == 0; }
 
     static constexpr size_t kXoffAt = 256;
     static constexpr size_t kXonAt = 64;
+    static constexpr size_t kMostBacklog = 1 << 20;  // then the terminal's buffer holds the rest
     std::deque<unsigned char> arrived_;  // taken off the terminal, not yet passed to the device
     std::deque<char> out_queue_;
     uint32_t junk_ = 1;
@@ -164,24 +166,29 @@ int Runner::Main(const Entry& entry) {
     Link link(*this);
     std::unique_ptr<Simulator> device = entry.make(link, options_);
     bool hungUp = false;
-    bool xoff = false;  // we asked the host to stop sending
+    // The host's writes are held from the start, so that a host that opens the line and writes
+    // at once cannot run ahead before the first look at the backlog.
+    bool xoff = options_.flow && Hold(true);
     unsigned char buffer[4096];
     while (!stopRequested && !hungUp) {
         double now = NowMs();
-        // The line: what the host wrote is taken off the terminal at once and passed on at the
-        // baud rate, as a UART would. A backlog of more than kXoffAt bytes stops the host with
-        // XOFF (the terminal holds its later writes) until it has shrunk to kXonAt, so the host
-        // cannot write far ahead of the line, as it cannot on a real port.
-        if (Reading() && arrived_.size() < sizeof buffer) {
-            ssize_t r = read(master_, buffer, sizeof buffer - arrived_.size());
-            if (r > 0) arrived_.insert(arrived_.end(), buffer, buffer + r);
+        // The line: what the host wrote is taken off the terminal at once (its own buffer
+        // does not say reliably how much it holds) and passed on at the baud rate, as a UART
+        // would. A backlog of more than kXoffAt bytes holds the host's writes until it has
+        // shrunk to kXonAt, so the host cannot write far ahead of the line, as it cannot on a
+        // real port with a small transmit queue.
+        while (Reading() && arrived_.size() < kMostBacklog) {
+            ssize_t r = read(master_, buffer, sizeof buffer);
+            if (r <= 0) break;
+            arrived_.insert(arrived_.end(), buffer, buffer + r);
         }
+        size_t backlog = arrived_.size();
         if (options_.flow) {
-            bool wantStop = arrived_.size() > kXoffAt || !Reading();
+            bool wantStop = backlog > kXoffAt || !Reading();
             if (wantStop && !xoff)
-                xoff = WriteNow('\x13');
-            else if (!wantStop && xoff && arrived_.size() <= kXonAt)
-                xoff = !WriteNow('\x11');
+                xoff = Hold(true);
+            else if (!wantStop && xoff && backlog <= kXonAt)
+                xoff = !Hold(false);
         }
         size_t n = Reading() ? std::min(in_.Allowed(now), arrived_.size()) : 0;
         if (options_.holdAfterBytes >= 0)
@@ -212,7 +219,7 @@ int Runner::Main(const Entry& entry) {
         pollfd p{master_, 0, 0};
         // Every wait is bounded by a millisecond so that machine time goes on; a backlog is
         // worked off on the next turn without waiting for more.
-        if (Reading() && arrived_.empty()) p.events |= POLLIN;
+        if (Reading() && arrived_.size() < kMostBacklog) p.events |= POLLIN;
         if (!out_queue_.empty() && out_.HasCredit()) p.events |= POLLOUT;
         poll(&p, 1, 1);
     }

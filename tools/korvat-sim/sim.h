@@ -26,9 +26,9 @@ struct Options {
     int32_t baud = 9600;  // bytes go both ways at baud / 10 per second; 0: unpaced
     std::string trace;    // file of the moves carried out, one a line, in millimetres
     std::string log;      // file of every byte received, as received
-    // XON/XOFF toward the host: a backlog of more than 256 bytes on the line stops the host
-    // until it is worked off (the host's line must have Xon/Xoff on). Off: the terminal's own
-    // buffer (several KiB) is all that holds the host back.
+    // A backlog of more than 256 bytes on the line holds the host's writes until it is worked
+    // off, as a real port's small transmit queue does. Off: the pseudo-terminal's own buffer
+    // (tens of KiB) is all that holds the host back.
     bool flow = true;
     // Line faults, applied by the runner. -1: off.
     int64_t holdAfterBytes = -1;       // stop reading after this many bytes (0: never read)

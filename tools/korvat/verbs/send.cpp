@@ -397,10 +397,14 @@ int Send(const SendOptions& o) {
         bool aborted = keys.requested() || cx268io.Tastenabbruch;
         if (aborted) {
             // The machine must stop too: tell the controller, with the channel working again.
+            // The machine must stop too: what is still queued for the line is dropped, then
+            // the controller is told, with the channel working again and a generous time-out
+            // (the line may still be working off what it took before).
             platform::ClearEvents();
             cx268io.Fehlerflag = 0;
             cx268io.Tastenabbruch = 0;
-            cx268io.SetzeTimeout(1, 1000);
+            cx268io.pflush();
+            cx268io.SetzeTimeout(1, 10000);
             driver->Abort();
             what += ", the controller was told to stop";
         }

@@ -35,7 +35,8 @@ std::function<int()> Setup(CLI::App& c) {
     c.add_option("--hangup-after-bytes", o.hangupAfterBytes, "hang up after N bytes");
     c.add_option("--hangup-after-commands", o.hangupAfterCommands, "hang up after N commands");
     c.add_flag("!--no-flow", o.flow,
-               "no XON/XOFF toward the host (by default a backlog of 256 bytes stops it)");
+               "let the host write ahead into the terminal's buffer (by default a backlog of "
+               "256 bytes holds its writes)");
     c.add_flag("--silent", o.silent, "never answer");
     c.add_flag("--garbage", o.garbage, "answer 120 characters of junk without a line end");
     c.add_option("--fault", o.fault,

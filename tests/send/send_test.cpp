@@ -1,0 +1,315 @@
+// korvat send driving `korvat sim b268` over pseudo-terminals, as a machinist runs them: the
+// moves the simulated machine carried out against LinuxCNC's rs274 reading of the same job,
+// each fault mode of the controller and the line, abort and resume.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/golden.h"
+#include "support/rs274.h"
+#include "support/sim.h"
+
+extern char** environ;
+
+namespace korvat::test {
+namespace {
+
+const std::string kJobs = KORVAT_SOURCE_DIR "/tests/korvat/jobs/";
+const std::string kProfile = KORVAT_SOURCE_DIR "/examples/machines/b268.ini";
+
+struct Outcome {
+    int exit = -1;
+    std::string err;
+    double seconds = 0;
+};
+
+// Runs korvat send with stdin from /dev/null (no terminal); at most 60 s.
+Outcome Send(const TempDir& dir, const std::string& port, const std::string& args) {
+    auto start = std::chrono::steady_clock::now();
+    std::string cmd = "cd '" + dir.path() + "' && timeout 60 '" KORVAT_PROGRAM "' send " + args +
+                      " --port " + port + " >/dev/null 2>err </dev/null";
+    int status = std::system(cmd.c_str());
+    Outcome o;
+    o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.err = ReadFile(dir.File("err"));
+    o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return o;
+}
+
+// One move of the trace: kind, end point, and for arcs centre and turn.
+struct Move {
+    std::string kind;
+    double v[6] = {};
+};
+
+std::vector<Move> Trace(const std::string& text) {
+    std::vector<Move> moves;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream l(line);
+        Move m;
+        l >> m.kind;
+        for (double& v : m.v) l >> v;
+        moves.push_back(m);
+    }
+    return moves;
+}
+
+// The machine's trace follows rs274's reading of the job: every traverse is one rapid, every
+// straight feed one feed move, every arc in the plane one arc about the same centre and turning
+// the same way; a helical arc may be carried out as straight feed moves that end on its end
+// point. Points agree within tolerance (the controller's 0.001 mm plus rs274's printing).
+::testing::AssertionResult FollowsRs274(const Rs274Result& job, const std::vector<Move>& trace) {
+    double unit = 1;
+    size_t t = 0;
+    double z = 0;
+    for (const CanonCall& c : job.calls) {
+        if (c.name == "PROGRAM_END") break;
+        if (c.line.find("CANON_UNITS_INCHES") != std::string::npos) unit = 25.4;
+        if (c.line.find("CANON_UNITS_MM") != std::string::npos) unit = 1;
+        bool traverse = c.name == "STRAIGHT_TRAVERSE", feed = c.name == "STRAIGHT_FEED";
+        bool arc = c.name == "ARC_FEED";
+        if (!traverse && !feed && !arc) continue;
+        double tol = unit == 1 ? 0.002 : 0.002 + 0.00005 * 25.4;
+        double ex = c.args[0] * unit, ey = c.args[1] * unit;
+        double ez = (arc ? c.args[5] : c.args[2]) * unit;
+        auto at = [&](const Move& m) {
+            return std::fabs(m.v[0] - ex) <= tol && std::fabs(m.v[1] - ey) <= tol &&
+                   std::fabs(m.v[2] - ez) <= tol;
+        };
+        auto fail = [&](const std::string& why) {
+            return ::testing::AssertionFailure()
+                   << why << " at trace line " << t + 1 << " for " << c.line;
+        };
+        if (t >= trace.size()) return fail("the trace ends");
+        if (arc && std::fabs(ez - z) > tol) {
+            while (t < trace.size() && trace[t].kind == "feed" && !at(trace[t])) ++t;
+            if (t >= trace.size() || trace[t].kind != "feed" || !at(trace[t]))
+                return fail("the helix does not end on its end point");
+        } else {
+            const Move& m = trace[t];
+            if (m.kind != (traverse ? "rapid" : feed ? "feed" : "arc")) return fail("a " + m.kind);
+            if (!at(m)) return fail("another point");
+            if (arc) {
+                if (std::fabs(m.v[3] - c.args[2] * unit) > tol ||
+                    std::fabs(m.v[4] - c.args[3] * unit) > tol)
+                    return fail("another centre");
+                if ((m.v[5] > 0) != (c.args[4] > 0)) return fail("another turn");
+            }
+        }
+        z = ez;
+        ++t;
+    }
+    if (t != trace.size()) return ::testing::AssertionFailure() << "extra moves from " << t + 1;
+    return ::testing::AssertionSuccess();
+}
+
+class Rs274Job : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Rs274Job, TheMachineCarriesOutWhatRs274ReadsInTheJob) {
+    if (Rs274Program().empty()) GTEST_SKIP() << "rs274 is not installed";
+    TempDir dir;
+    std::string job = GetParam() == "example.ngc" ? KORVAT_SOURCE_DIR "/examples/jobs/example.ngc"
+                                                  : kJobs + GetParam();
+    SimProcess sim(KORVAT_PROGRAM,
+                   {"b268", "--baud", "38400", "--speed", "50", "--trace", dir.File("trace.txt")});
+    Outcome r = Send(dir, sim.Path(), "'" + job + "' --machine " + kProfile);
+    ASSERT_EQ(0, r.exit) << r.err;
+    std::string summary = sim.Stop();
+    EXPECT_NE(std::string::npos, summary.find("buffer overruns 0")) << summary;
+    EXPECT_EQ(std::string::npos, summary.find("korvat sim: "))
+        << "no protocol problems: " << summary;
+    Rs274Options asWritten;
+    asWritten.dropHeadLine = false;
+    asWritten.fanucDwell = false;
+    asWritten.appendEnd = false;
+    Rs274Result fromJob = RunRs274(ReadFile(job), asWritten);
+    ASSERT_TRUE(fromJob.ran && fromJob.exitCode == 0) << fromJob.errors;
+    std::vector<Move> trace = Trace(ReadFile(dir.File("trace.txt")));
+    ASSERT_GT(trace.size(), 5u);
+    EXPECT_TRUE(FollowsRs274(fromJob, trace)) << ReadFile(dir.File("trace.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, Rs274Job,
+                         ::testing::Values("example.ngc", "frontend.ngc", "incremental.ngc",
+                                           "inch.ngc", "helix.ngc"),
+                         [](const auto& info) {
+                             return info.param.substr(0, info.param.find('.'));
+                         });
+
+// A job long enough to fill the controller's buffer: short feed moves.
+std::string LongJob(int moves = 300) {
+    std::string job = "G21 G90\nG0 X0 Y0 Z5\nG1 Z-1 F600\n";
+    for (int i = 1; i <= moves; ++i)
+        job += "G1 X" + std::to_string(i % 20) + " Y" + std::to_string(i / 20) + "\n";
+    return job + "G0 Z5\nM2\n";
+}
+
+TEST(SendFaults, EachFaultEndsInBoundedTimeWithItsErrorNumber) {
+    struct Case {
+        std::vector<std::string> sim;
+        std::string error;  // a part of the one error line
+        std::string orError = "";
+    } cases[] = {
+        {{"--silent"}, "error 1018"},
+        {{"--garbage"}, "error 1017"},
+        {{"--fault", "busy"}, "error 1021"},
+        {{"--fault", "A", "--fault-after", "40"}, "the controller reported fault A"},
+        {{"--fault", "C", "--fault-after", "40"}, "the controller reported fault C"},
+        // A line whose far end is gone stays silent.
+        {{"--hangup-after-commands", "60"}, "error 1018"},
+        // Whichever the driver is doing when the line stops: writing or waiting for an answer.
+        {{"--hold-after-bytes", "2000"}, "error 1019", "error 1018"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sim[0]);
+        TempDir dir;
+        WriteFile(dir.File("long.ngc"), LongJob());
+        std::vector<std::string> args{"b268", "--baud", "38400", "--speed", "20"};
+        args.insert(args.end(), c.sim.begin(), c.sim.end());
+        SimProcess sim(KORVAT_PROGRAM, args);
+        Outcome r = Send(dir, sim.Path(), "long.ngc --machine " + kProfile);
+        EXPECT_EQ(1, r.exit) << r.err;
+        EXPECT_TRUE(r.err.find(c.error) != std::string::npos ||
+                    (!c.orError.empty() && r.err.find(c.orError) != std::string::npos))
+            << r.err;
+        EXPECT_LT(r.seconds, 40.0);
+        // The last line is the one error line.
+        EXPECT_EQ(0u, r.err.rfind("korvat: ", r.err.rfind('\n', r.err.size() - 2) + 1) -
+                          (r.err.rfind('\n', r.err.size() - 2) + 1))
+            << r.err;
+    }
+}
+
+TEST(SendFaults, SlowMachineKeepsItsBufferFullAndTheJobStillEnds) {
+    TempDir dir;
+    WriteFile(dir.File("long.ngc"), LongJob(150));
+    // A machine slower than the line with a small buffer: the driver has to wait for room
+    // (it then asks for the free buffer, "OB", which it does nowhere else).
+    std::string log = dir.File("received.bin");
+    SimProcess sim(KORVAT_PROGRAM,
+                   {"b268", "--baud", "9600", "--speed", "4", "--set", "buffer=2600", "--set",
+                    "wait=2400", "--trace", dir.File("trace.txt"), "--log", log});
+    Outcome r = Send(dir, sim.Path(), "long.ngc --machine " + kProfile);
+    EXPECT_EQ(0, r.exit) << r.err;
+    std::string summary = sim.Stop();
+    EXPECT_NE(std::string::npos, summary.find(", 0 commands not carried out")) << summary;
+    EXPECT_NE(std::string::npos, ReadFile(log).find("\x1bOB")) << "the driver never waited";
+    EXPECT_EQ(153u, Trace(ReadFile(dir.File("trace.txt"))).size());
+}
+
+TEST(SendFaults, LineSpindleTableAndProfileProblemsAreOneLine) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), "G0 X1 Y1 Z1\n");
+    Outcome r = Send(dir, "/nonexistent/tty", "job.ngc --machine " + kProfile);
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(0u, r.err.find("korvat: /nonexistent/tty: cannot open the line to the machine"))
+        << r.err;
+    // A profile without its spindle table beside it.
+    WriteFile(dir.File("b268.ini"), ReadFile(kProfile));
+    SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0"});
+    r = Send(dir, sim.Path(), "job.ngc --machine b268.ini");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_NE(std::string::npos, r.err.find("B268 set-up failed: error 3110: ")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("(SPIND.TAB)")) << r.err;
+    // A writer's profile is no online machine.
+    r = Send(dir, sim.Path(), "job.ngc --machine " KORVAT_SOURCE_DIR "/examples/machines/iso.ini");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_NE(std::string::npos, r.err.find("korvat send needs an online driver")) << r.err;
+}
+
+TEST(SendAbort, CtrlCStopsTheJobAndTheControllerAndNothingFollows) {
+    TempDir dir;
+    WriteFile(dir.File("long.ngc"), LongJob(3000));  // more than the line takes at once
+    std::string log = dir.File("received.bin");
+    SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "9600", "--log", log});
+    std::string port = sim.Path();
+    std::string job = dir.File("long.ngc");
+    std::string err = dir.File("err");
+    pid_t pid;
+    const char* argv[] = {KORVAT_PROGRAM,   "send",   job.c_str(),  "--machine",
+                          kProfile.c_str(), "--port", port.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_EQ(0, posix_spawn(&pid, KORVAT_PROGRAM, &actions, nullptr,
+                             const_cast<char* const*>(argv), environ));
+    posix_spawn_file_actions_destroy(&actions);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // in the middle of the job
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(1, WEXITSTATUS(status));
+    std::string message = ReadFile(err);
+    EXPECT_NE(std::string::npos,
+              message.find("korvat: aborted by the operator, the controller was told to stop; "
+                           "stopped at block "))
+        << message;
+    EXPECT_NE(std::string::npos, message.find("long.ngc line ")) << message;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::string summary = sim.Stop();
+    EXPECT_NE(std::string::npos, summary.find("aborts 1, 0 commands not carried out")) << summary;
+    std::string received = ReadFile(log);
+    std::string abort = "\x1bO*A\r\n";
+    ASSERT_GE(received.size(), abort.size());
+    EXPECT_EQ(abort, received.substr(received.size() - abort.size())) << "nothing after the abort";
+}
+
+TEST(SendResume, FromALineTheMachineReentersSafelyAndThenCutsTheRestOfTheJob) {
+    TempDir dir;
+    std::string job = kJobs + "frontend.ngc";
+    std::vector<Move> whole, resumed;
+    {
+        SimProcess sim(KORVAT_PROGRAM,
+                       {"b268", "--baud", "0", "--speed", "50", "--trace", dir.File("whole.txt")});
+        ASSERT_EQ(0, Send(dir, sim.Path(), "'" + job + "' --machine " + kProfile).exit);
+        sim.Stop();
+        whole = Trace(ReadFile(dir.File("whole.txt")));
+    }
+    {
+        SimProcess sim(KORVAT_PROGRAM,
+                       {"b268", "--baud", "0", "--speed", "50", "--trace", dir.File("part.txt")});
+        Outcome r =
+            Send(dir, sim.Path(), "'" + job + "' --machine " + kProfile + " --from-line 12");
+        ASSERT_EQ(0, r.exit) << r.err;
+        sim.Stop();
+        resumed = Trace(ReadFile(dir.File("part.txt")));
+    }
+    ASSERT_GT(resumed.size(), 3u);
+    ASSERT_LT(resumed.size() - 3, whole.size());
+    // Re-entry: up to the safe height where the machine stands, over to the XY where the line
+    // starts, down to its Z at the plunge feed.
+    EXPECT_EQ("rapid", resumed[0].kind);
+    EXPECT_EQ("rapid", resumed[1].kind);
+    EXPECT_EQ("feed", resumed[2].kind);
+    EXPECT_EQ(resumed[0].v[2], resumed[1].v[2]);
+    EXPECT_EQ(resumed[1].v[0], resumed[2].v[0]);
+    EXPECT_EQ(resumed[1].v[1], resumed[2].v[1]);
+    size_t tail = resumed.size() - 3;
+    for (size_t i = 0; i < tail; ++i) {
+        const Move& a = whole[whole.size() - tail + i];
+        const Move& b = resumed[3 + i];
+        EXPECT_EQ(a.kind, b.kind) << i;
+        for (int k = 0; k < 6; ++k) EXPECT_NEAR(a.v[k], b.v[k], 1e-9) << i;
+    }
+    // The feed move down ends where the whole job stood before the tail.
+    const Move& before = whole[whole.size() - tail - 1];
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(before.v[k], resumed[2].v[k], 1e-9);
+}
+
+}  // namespace
+}  // namespace korvat::test
