@@ -114,7 +114,7 @@ class Runner {
 
     static constexpr size_t kXoffAt = 256;
     static constexpr size_t kXonAt = 64;
-    static constexpr size_t kMostBacklog = 1 << 20;  // then the terminal's buffer holds the rest
+    static constexpr size_t kReadAhead = 512;
     std::deque<unsigned char> arrived_;  // taken off the terminal, not yet passed to the device
     std::deque<char> out_queue_;
     uint32_t junk_ = 1;
@@ -172,19 +172,24 @@ int Runner::Main(const Entry& entry) {
     unsigned char buffer[4096];
     while (!stopRequested && !hungUp) {
         double now = NowMs();
-        // The line: what the host wrote is taken off the terminal at once (its own buffer
-        // does not say reliably how much it holds) and passed on at the baud rate, as a UART
-        // would. A backlog of more than kXoffAt bytes holds the host's writes until it has
-        // shrunk to kXonAt, so the host cannot write far ahead of the line, as it cannot on a
-        // real port with a small transmit queue.
-        while (Reading() && arrived_.size() < kMostBacklog) {
-            ssize_t r = read(master_, buffer, sizeof buffer);
-            if (r <= 0) break;
-            arrived_.insert(arrived_.end(), buffer, buffer + r);
+        // The line: what the host wrote is taken off the terminal a little ahead (kReadAhead
+        // bytes) and passed on at the baud rate, as a UART would. While the terminal still
+        // holds more, or more than kXoffAt bytes wait here, the host's writes are held until
+        // the backlog has shrunk to kXonAt, so the host cannot write far ahead of the line, as
+        // it cannot on a real port with a small transmit queue; what it did write ahead stays
+        // in the terminal, where the host can still discard it (as after an abort).
+        bool more = false;  // the terminal may hold more than was taken
+        if (Reading() && arrived_.size() < kReadAhead) {
+            size_t want = kReadAhead - arrived_.size();
+            ssize_t r = read(master_, buffer, std::min(want, sizeof buffer));
+            if (r > 0) arrived_.insert(arrived_.end(), buffer, buffer + r);
+            more = r > 0 && static_cast<size_t>(r) == want;
+        } else {
+            more = Reading();
         }
         size_t backlog = arrived_.size();
         if (options_.flow) {
-            bool wantStop = backlog > kXoffAt || !Reading();
+            bool wantStop = backlog > kXoffAt || more || !Reading();
             if (wantStop && !xoff)
                 xoff = Hold(true);
             else if (!wantStop && xoff && backlog <= kXonAt)
@@ -219,7 +224,7 @@ int Runner::Main(const Entry& entry) {
         pollfd p{master_, 0, 0};
         // Every wait is bounded by a millisecond so that machine time goes on; a backlog is
         // worked off on the next turn without waiting for more.
-        if (Reading() && arrived_.size() < kMostBacklog) p.events |= POLLIN;
+        if (Reading() && arrived_.size() < kReadAhead) p.events |= POLLIN;
         if (!out_queue_.empty() && out_.HasCredit()) p.events |= POLLOUT;
         poll(&p, 1, 1);
     }
