@@ -26,7 +26,7 @@
 #include "tools/korvat/drivers/driver.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/program.h"
-#include "tools/korvat/terminal_dialogs.h"
+#include "tools/korvat/unattended_dialogs.h"
 #include "tools/korvat/verbs/verb.h"
 
 namespace korvat::tool {
@@ -36,7 +36,7 @@ struct SendOptions {
     std::string job;
     std::string machine;
     std::string port;
-    std::string onTimeout = "abort";
+    std::string onTimeout;  // empty: the program's --on-timeout
     int fromLine = 0;
 };
 
@@ -65,45 +65,41 @@ std::string ErrorText(int code) {
     return "error " + std::to_string(code) + (text[0] ? ": " + Utf8(text) : "");
 }
 
-// The operator's questions (go on after a time-out, 1018/1019): asked on the terminal when
-// there is one, else answered from --on-timeout, saying so on stderr. Remembers the last
-// question's number, which the channel does not keep once it was declined.
+// The operator's questions (go on after a time-out, 1018/1019) go to the handler the program
+// installed (the terminal, or --on-timeout without one); --on-timeout given to send itself
+// takes the place of the program's. Remembers the last question's number, which the channel
+// does not keep once it was declined, and hands the terminal to the question meanwhile.
 class SendDialogs : public platform::DialogHandler {
   public:
-    SendDialogs(bool terminal, bool wait) : terminal_(terminal), wait_(wait) {}
+    SendDialogs(bool terminal, const std::string& onTimeout) : inner_(&platform::Dialogs()) {
+        if (!terminal && !onTimeout.empty()) {
+            own_ = std::make_unique<UnattendedDialogs>(onTimeout == "wait" ? OnTimeout::Wait
+                                                                           : OnTimeout::Abort);
+            inner_ = own_.get();
+        }
+    }
     int MessageBox(HWND owner, const char* text, const char* caption, unsigned style) override {
         int code = 0;
         if (caption && std::sscanf(caption, "Fehlernummer %d", &code) == 1) lastQuestion = code;
-        if (terminal_) {
-            if (pause) pause(true);
-            int answer = terminalDialogs_.MessageBox(owner, text, caption, style);
-            if (pause) pause(false);
-            return answer;
-        }
-        std::string t = Utf8(text ? text : "");
-        std::replace(t.begin(), t.end(), '\n', ' ');
-        std::fprintf(stderr, "korvat: %s (%s) - %s (--on-timeout %s)\n", t.c_str(),
-                     Utf8(caption ? caption : "").c_str(), wait_ ? "waiting on" : "giving up",
-                     wait_ ? "wait" : "abort");
-        return wait_ ? IDYES : IDNO;
+        if (pause) pause(true);
+        int answer = inner_->MessageBox(owner, text, caption, style);
+        if (pause) pause(false);
+        return answer;
     }
     void InfoBox(HWND owner, const char* title, const char* text) override {
-        if (terminal_) return terminalDialogs_.InfoBox(owner, title, text);
-        defaults_.InfoBox(owner, title, text);
+        inner_->InfoBox(owner, title, text);
     }
     int TextInput(HWND owner, const char* title, const char* prompt, char* text,
                   int maxLength) override {
-        if (terminal_) return terminalDialogs_.TextInput(owner, title, prompt, text, maxLength);
-        return defaults_.TextInput(owner, title, prompt, text, maxLength);
+        return inner_->TextInput(owner, title, prompt, text, maxLength);
     }
     int lastQuestion = 0;
     // Hands the terminal to a question and back (the abort keys leave it alone meanwhile).
     std::function<void(bool)> pause;
 
   private:
-    bool terminal_, wait_;
-    TerminalDialogs terminalDialogs_;
-    platform::DefaultDialogHandler defaults_;
+    platform::DialogHandler* inner_;
+    std::unique_ptr<UnattendedDialogs> own_;
 };
 
 // Escape on the terminal and Ctrl-C (SIGINT, also SIGTERM) become the Escape key event that the
@@ -285,7 +281,12 @@ int Send(const SendOptions& o) {
     setenv(("KORVAT_COM" + std::to_string(com)).c_str(), device.c_str(), 1);
 
     bool terminal = isatty(STDIN_FILENO) && isatty(STDERR_FILENO);
-    SendDialogs dialogs(terminal, o.onTimeout == "wait");
+    SendDialogs dialogs(terminal, o.onTimeout);
+    // The program's handler comes back however send ends.
+    struct Restore {
+        platform::DialogHandler* handler;
+        ~Restore() { platform::SetDialogHandler(handler); }
+    } restore{&platform::Dialogs()};
     platform::SetDialogHandler(&dialogs);
     AbortKeys keys(terminal);
     dialogs.pause = [&keys](bool p) { keys.Pause(p); };
@@ -429,9 +430,10 @@ std::function<int()> Setup(CLI::App& c) {
         ->required();
     c.add_option("--port,-p", o->port, "the line to the controller (else the profile's device)");
     c.add_option("--on-timeout", o->onTimeout,
-                 "without a terminal: answer the machine's time-out questions (abort or wait)")
+                 "without a terminal, when the machine stops taking or sending data: abort the "
+                 "job (default) or wait again")
         ->check(CLI::IsMember({"abort", "wait"}))
-        ->capture_default_str();
+        ->option_text("abort|wait");
     c.add_option("--from-line", o->fromLine,
                  "resume at this line of the job: safe height, the line's XY, down at the plunge "
                  "feed, with the tool, spindle and feed in force there")
@@ -441,11 +443,7 @@ std::function<int()> Setup(CLI::App& c) {
         "Example (a simulated controller in another terminal):\n"
         "  korvat sim b268\n"
         "  korvat send examples/jobs/plate.ngc --machine b268 --port /dev/pts/5");
-    return [o] {
-        int r = Send(*o);
-        platform::SetDialogHandler(nullptr);
-        return r;
-    };
+    return [o] { return Send(*o); };
 }
 
 }  // namespace
