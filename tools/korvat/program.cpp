@@ -94,6 +94,7 @@ class Tally : public Sink {
     void SStringln(int numbered, const char* text) override {
         ++t.commands, to_.SStringln(numbered, text);
     }
+    void SourceLine(int line) override { to_.SourceLine(line); }
 
     JobTally t;
 

@@ -26,6 +26,7 @@
 #include "tools/korvat/drivers/driver.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/program.h"
+#include "tools/korvat/recorder.h"
 #include "tools/korvat/unattended_dialogs.h"
 #include "tools/korvat/verbs/verb.h"
 
@@ -261,14 +262,18 @@ int Send(const SendOptions& o) {
         throw JobError(machine.file, 0, 0,
                        "class " + machine.className +
                            " writes programs; korvat send needs an online driver (B268)");
-    Job job = LoadJob(o.job);
-    CallRecorder recorded = ReadJob(job, machine);
+    // The whole job is read first: a mistake anywhere in it stops send before the machine
+    // moves, and --from-line needs what came before the line.
+    std::unique_ptr<JobInput> input = OpenJob(o.job);
+    const std::string jobFile = input->file();
+    CallRecorder recorded;
+    RunJob(*input, machine, recorded);
     const std::vector<Call>& calls = recorded.calls();
     size_t first = 0;
     if (o.fromLine > 0) {
         while (first < calls.size() && calls[first].line < o.fromLine) ++first;
         if (first == calls.size())
-            throw JobError(job.file, o.fromLine, 0, "no machine call from this line on");
+            throw JobError(jobFile, o.fromLine, 0, "no machine call from this line on");
     }
 
     // The line: --port, else the profile's device; the channel finds it as COMn.
@@ -306,7 +311,7 @@ int Send(const SendOptions& o) {
             where = "; stopped at block " + std::to_string(done + 1) + " of " +
                     std::to_string(calls.size());
             if (calls[done].line > 0)
-                where += " (" + job.file + " line " + std::to_string(calls[done].line) + ")";
+                where += " (" + jobFile + " line " + std::to_string(calls[done].line) + ")";
         }
         if (terminal) std::fputc('\n', stderr);
         std::fprintf(stderr, "korvat: %s%s\n", what.c_str(), where.c_str());
@@ -415,7 +420,7 @@ int Send(const SendOptions& o) {
     show(true);
     closeLine();
     if (terminal) std::fputc('\n', stderr);
-    std::fprintf(stderr, "korvat: %s sent to %s (%s) on %s: %zu blocks in %s\n", job.file.c_str(),
+    std::fprintf(stderr, "korvat: %s sent to %s (%s) on %s: %zu blocks in %s\n", jobFile.c_str(),
                  machine.file.c_str(), machine.className.c_str(), device.c_str(),
                  calls.size() - first, Clock(elapsed()).c_str());
     return kExitOk;
