@@ -40,7 +40,10 @@ std::vector<std::string> Profiles() {
     if (DIR* d = opendir(KORVAT_SOURCE_DIR "/examples/machines")) {
         while (const dirent* e = readdir(d)) {
             std::string n = e->d_name;
-            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".ini") == 0)
+            // Machines driven online (their profile names the line, `device`) take no post.
+            if (n.size() > 4 && n.compare(n.size() - 4, 4, ".ini") == 0 &&
+                ReadFile(KORVAT_SOURCE_DIR "/examples/machines/" + n).find("\ndevice =") ==
+                    std::string::npos)
                 names.push_back(n.substr(0, n.size() - 4));
         }
         closedir(d);
