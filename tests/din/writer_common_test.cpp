@@ -1,6 +1,13 @@
 // The helpers every program writer shares.
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -77,13 +84,87 @@ TEST(WriterCommon, BoundedFormattingAndSignOfZero) {
     EXPECT_STREQ(out, "1234567");
     EXPECT_FALSE(Anhaengen(out, sizeof out, "x"));
 
+    // Numbers are written as printf writes them, the sign of a value that rounds to zero kept.
     char number[24];
     EXPECT_TRUE(FormatiereZahl(number, sizeof number, "%1.3lf", -0.0001));
-    EXPECT_STREQ(number, "0.000");
+    EXPECT_STREQ(number, "-0.000");
     FormatiereZahl(number, sizeof number, "%1.3lf", -0.0006);
     EXPECT_STREQ(number, "-0.001");
     FormatiereZahl(number, sizeof number, "%1.0lf", -0.2);
-    EXPECT_STREQ(number, "0");
+    EXPECT_STREQ(number, "-0");
+    // Cut at the buffer like snprintf, and told.
+    EXPECT_FALSE(Formatiere(out, sizeof out, "X%1.3lf", -1234.5));
+    EXPECT_STREQ(out, "X-1234.");
+}
+
+// One text formatted by the writers' formatter and by vsnprintf.
+struct Beide {
+    std::string ours, printf;
+};
+Beide Format(const char* format, ...) {
+    char a[512], b[512];
+    va_list args, copy;
+    va_start(args, format);
+    va_copy(copy, args);
+    FormatiereV(a, sizeof a, format, args);
+    std::vsnprintf(b, sizeof b, format, copy);
+    va_end(copy);
+    va_end(args);
+    return {a, b};
+}
+
+TEST(WriterCommon, TheFormatterWritesWhatPrintfWritesForEveryWritersFormat) {
+    // Random doubles and floats of every size, values a hair off halfway between two
+    // decimals and exactly halfway (binary fractions), and values near zero of both signs.
+    std::mt19937_64 random(20261207);
+    std::vector<double> values = {0.0,          -0.0,    0.5,      -0.5,   1.5,     2.5,
+                                  0.125,        -0.125,  0.0625,   1e-300, -1e-300, 0.0005,
+                                  -0.0005,      0.00049, -0.00049, 1e15,   -1e15,   123456789.0,
+                                  2147483647.0, 1e300,   -1e300,   4.35,   2.675,   1.0005};
+    for (int i = 0; i < 4000; ++i) {
+        double scale = std::pow(10.0, static_cast<int>(random() % 16) - 8);
+        double v = (static_cast<double>(random() % 2000001) - 1000000.0) * scale / 1000.0;
+        values.push_back(v);
+        values.push_back(static_cast<float>(v));  // a float as a writer keeps it
+        // Halfway in binary: k / 2^n for small n are exact, and printf rounds them to even.
+        values.push_back(static_cast<double>(static_cast<int64_t>(random() % 200001) - 100000) /
+                         (1 << (random() % 12)));
+        values.push_back(std::nextafter(0.0, i % 2 ? 1.0 : -1.0) * (random() % 1000));
+    }
+    const char* doubles[] = {"%1.3lf",  "%1.0lf", "%1.1lf",  "%1.2lf", "%1.4lf",        "%1.5lf",
+                             "%1.6lf",  "%1.9lf", "%1.12lf", "%f",     "%.3f",          "%8.3f",
+                             "%-8.3f|", "%08.3f", "%+.3f",   "% .2f",  "X%1.3lfY%1.3lf"};
+    for (const char* f : doubles) {
+        for (double v : values) {
+            Beide r = Format(f, v, -v);
+            ASSERT_EQ(r.printf, r.ours) << f << " of " << std::hexfloat << v;
+        }
+    }
+    // Integers as the writers write them, with their widths and signs.
+    std::vector<long> whole = {0, 1, -1, 9, 10, 99999, -2147483647L - 1, 2147483647, 123456789};
+    for (int i = 0; i < 2000; ++i) whole.push_back(static_cast<int32_t>(random()));
+    const char* ints[] = {"%1d", "%d", "%5d", "%-5d|", "%05d", "%+d", "% d", "%i", "%u"};
+    const char* longs[] = {"%1ld", "%ld", "%06ld", "N%1ld "};
+    for (long v : whole) {
+        for (const char* f : ints) {
+            Beide r = Format(f, static_cast<int>(v));
+            ASSERT_EQ(r.printf, r.ours) << f << " of " << v;
+        }
+        for (const char* f : longs) {
+            Beide r = Format(f, v);
+            ASSERT_EQ(r.printf, r.ours) << f << " of " << v;
+        }
+    }
+    // Texts, characters, the percent sign, and what is handed to printf as it is.
+    for (const char* f : {"%s;", "%10s|", "%-10s|", "%.3s|", "%c%c", "100%%", "%x", "%g", "%1.4g",
+                          "%e", "%.3d", "%5.1f%%"}) {
+        Beide r = std::strchr(f, 's')      ? Format(f, "Werkzeug")
+                  : std::strchr(f, 'c')    ? Format(f, 'A', 'B')
+                  : std::strpbrk(f, "gef") ? Format(f, 1234.5678)
+                                           : Format(f, 3054);
+        EXPECT_EQ(r.printf, r.ours) << f;
+    }
+    EXPECT_EQ("inf nan -inf", Format("%1.3lf %1.3lf %1.3lf", HUGE_VAL, NAN, -HUGE_VAL).ours);
 }
 
 TEST(WriterCommon, KeyboardPollEmptiesTheQueueOnTheTenthCall) {

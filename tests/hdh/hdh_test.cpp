@@ -201,8 +201,8 @@ TEST_F(Hdh, RotaryAxisGetsFourDecimalsAbove114Millimetres) {
     EXPECT_TRUE(SameBytes(Crlf(Golden("rotary_x_on_114_1.txt")), Close()));
 }
 
-TEST_F(Hdh, CoordinateAHairBelowZeroIsWrittenWithoutItsSign) {
-    s.Massstab[0] = -1.0f;  // mirrored X: 0 becomes -0.0 in the blank
+TEST_F(Hdh, CoordinateAHairBelowZeroIsWrittenAsPrintfWritesIt) {
+    s.Massstab[0] = -1.0f;  // mirrored X: 0 becomes -0.0 in the blank, "-0.0" as printf has it
     Open();
     w.SetzePosInfos(0, 0, 20, 10, -5, 0, 0, 0, 0, 0, 0, 0);
     w.InitTeilk(0, 'X', 0, 0, 0, 0);

@@ -78,16 +78,6 @@ bool Endlich(std::initializer_list<double> values) {
     return true;
 }
 
-bool FormatiereV(char* out, size_t size, const char* format, va_list args) {
-    if (size == 0) return false;
-    int n = std::vsnprintf(out, size, format, args);
-    if (n < 0) {
-        out[0] = '\0';
-        return false;
-    }
-    return static_cast<size_t>(n) < size;
-}
-
 bool Formatiere(char* out, size_t size, const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -107,11 +97,7 @@ bool Anhaengen(char* out, size_t size, const char* format, ...) {
 }
 
 bool FormatiereZahl(char* out, size_t size, const char* numberFormat, double value) {
-    bool ok = Formatiere(out, size, numberFormat, value);
-    if (ok && out[0] == '-' && std::strspn(out + 1, "0.") == std::strlen(out + 1)) {
-        std::memmove(out, out + 1, std::strlen(out));
-    }
-    return ok;
+    return Formatiere(out, size, numberFormat, value);
 }
 
 void FuelleBStInfo(BSTINFO* info, const int32_t (&values)[5], const uint8_t (&bytes)[6],

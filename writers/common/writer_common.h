@@ -66,7 +66,9 @@ int32_t Ganzzahl(double value);
 bool Endlich(std::initializer_list<double> values);
 
 // printf into out (size bytes, terminator included). True when the whole text fit; when it did
-// not, out holds the text cut at size - 1 characters and the result is false.
+// not, out holds the text cut at size - 1 characters and the result is false. The text is
+// printf's byte for byte; the conversions the writers use (%d, %ld, %u, %f, %lf, %s, %c) are
+// written with std::to_chars, without vsnprintf (text_format.cpp).
 bool Formatiere(char* out, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 bool FormatiereV(char* out, size_t size, const char* format, va_list args);
@@ -74,9 +76,8 @@ bool FormatiereV(char* out, size_t size, const char* format, va_list args);
 bool Anhaengen(char* out, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// One number printed with a number format such as "%1.3lf" (see ZahlFormat). A value that
-// prints as zero is written without its minus sign ("0.000", never "-0.000"), so that a
-// coordinate a hair below zero does not read as a negative one. Result as Formatiere.
+// One number printed with a number format such as "%1.3lf" (see ZahlFormat), as printf prints
+// it: a negative value that rounds to zero keeps its sign ("-0.000"). Result as Formatiere.
 bool FormatiereZahl(char* out, size_t size, const char* numberFormat, double value);
 
 // Fills the block-info record with a writer's fixed values: the value and the two ranges

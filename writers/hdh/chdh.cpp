@@ -181,7 +181,7 @@ void CHDH::MacheSatznummer(char* buffer) {
 int32_t CHDH::GebeDINSatznummer() { return Satznummer; }
 
 void CHDH::Wort(char letter, const char* numberFormat, double value) {
-    // FormatiereZahl: a value a hair below zero is written "0.000", not "-0.000".
+    // As printf writes it: a value a hair below zero is "-0.000".
     char number[sizeof Zeile];
     if (!w::FormatiereZahl(number, sizeof number, numberFormat, value) ||
         !w::Anhaengen(Zeile, sizeof Zeile, " %c%s", letter, number)) {
