@@ -169,8 +169,9 @@ TEST(SendFaults, EachFaultEndsInBoundedTimeWithItsErrorNumber) {
         {{"--fault", "busy"}, "error 1021"},
         {{"--fault", "A", "--fault-after", "40"}, "the controller reported fault A"},
         {{"--fault", "C", "--fault-after", "40"}, "the controller reported fault C"},
-        // A line whose far end is gone stays silent.
-        {{"--hangup-after-commands", "60"}, "error 1018"},
+        // A line whose far end is gone takes nothing and answers nothing: the driver notices
+        // while writing or while waiting for an answer.
+        {{"--hangup-after-commands", "60"}, "error 1018", "error 1019"},
         // Whichever the driver is doing when the line stops: writing or waiting for an answer.
         {{"--hold-after-bytes", "2000"}, "error 1019", "error 1018"},
     };

@@ -20,8 +20,9 @@ class B268Driver : public Driver {
         if (b_.Init(&init_, 1) != 0 || cx268io.Fehlerflag) return 1;
         b_.InitEinheit(0, 0, 0, ' ', init_.Aufloesung[0], init_.Aufloesung[1], init_.Aufloesung[2],
                        init_.Weitere[0]);
-        const float* s = m.settings.Massstab;
-        b_.InitTeilk(0, 0, ' ', 1, 1, 1, s[0], s[1], s[2]);
+        // The scales by value: the record is packed, a pointer into it would be misaligned.
+        const MaschEinstellung& e = m.settings;
+        b_.InitTeilk(0, 0, ' ', 1, 1, 1, e.Massstab[0], e.Massstab[1], e.Massstab[2]);
         if (m.magazine.Anzahl > 0) {
             magazine_ = m.magazine;
             b_.WZWPplusB(&magazine_, magazine_.Anzahl);
