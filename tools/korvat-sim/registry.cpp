@@ -12,10 +12,19 @@
 namespace korvat::sim {
 
 std::unique_ptr<Simulator> MakeB268(Link& link, const Options& options);
+std::unique_ptr<Simulator> MakeHpgla(Link& link, const Options& options);
+std::unique_ptr<Simulator> MakeSms68a(Link& link, const Options& options);
+std::unique_ptr<Simulator> MakeEurobox(Link& link, const Options& options);
 
 const Entry kSimulators[] = {
     {"b268", "B268 controller: status, buffer, positions, command blocks",
      "buffer=16000 wait=4000 rapid=10 cold=1 reference=300", MakeB268},
+    {"hpgla", "HPGL-A controller: statements, acknowledgements, position replies",
+     "steps=1000 zsign=1", MakeHpgla},
+    {"sms68a", "SMS68A controller: the HPGL-A dialect, 100 steps a millimetre", "steps=100 zsign=1",
+     MakeSms68a},
+    {"eurobox", "EUROBOX controller: tool-up and tool-down moves at the set depth", "",
+     MakeEurobox},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
