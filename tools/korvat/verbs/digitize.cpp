@@ -131,6 +131,7 @@ class Drawing {
     std::string Apply(Action a, const Point& p) {
         Contour& c = contours_.back();
         const std::string which = "contour " + std::to_string(contours_.size());
+        std::string what;
         switch (a) {
             case Action::Add:
                 c.points.push_back(p);
@@ -138,12 +139,14 @@ class Drawing {
             case Action::Close:
                 if (c.points.size() < 2) return "nothing to close: " + which + " has no line";
                 c.closed = true;
-                contours_.emplace_back();
-                return which + " closed with " + std::to_string(c.points.size()) + " points";
+                what = which + " closed with " + std::to_string(c.points.size()) + " points";
+                contours_.emplace_back();  // c is not valid beyond this
+                return what;
             case Action::New:
                 if (c.points.empty()) return which + " is still empty";
-                contours_.emplace_back();
-                return which + " ended open with " + std::to_string(c.points.size()) + " points";
+                what = which + " ended open with " + std::to_string(c.points.size()) + " points";
+                contours_.emplace_back();  // c is not valid beyond this
+                return what;
             case Action::Undo:
                 if (!c.points.empty()) {
                     c.points.pop_back();
