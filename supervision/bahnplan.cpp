@@ -82,29 +82,31 @@ void CBAHNPLAN::Uebernehme(const P_SATZ& block) {
     Kurzstrecke = vMinNeu_ * R(block, psatz::kKurzFaktor) / 1000.0f / 60.0f;
 }
 
+int CBAHNPLAN::LadeDatei(const char* path) {
+    P_SATZ block;
+    bool gueltig = false;
+    const int32_t h = path ? pf::FileOpen(path, 0) : -1;
+    if (h != -1) {
+        gueltig = pf::FileRead(h, &block, sizeof block) == static_cast<int32_t>(sizeof block);
+        for (int i = 0; i < 3 && gueltig; ++i)
+            gueltig = block.Wort[psatz::kMagie[i] / 4] == psatz::kMagieWert[i];
+        pf::FileClose(h);
+    }
+    if (!gueltig) Vorgaben(&block);
+    Uebernehme(block);
+    Zeit = 0.0f;
+    Schwanz = Kopf = Anzahl = 0;
+    Seriennummer = 0;
+    geladen_ = 1;
+    return gueltig ? 1 : 0;
+}
+
 int CBAHNPLAN::Lade(const char* directory) {
     if (!geladen_) {
         char pfad[600];
-        P_SATZ block;
-        bool gueltig = false;
         const int n =
             std::snprintf(pfad, sizeof pfad, "%s\\DummyPara.bin", directory ? directory : "");
-        if (n > 0 && n < static_cast<int>(sizeof pfad)) {
-            const int32_t h = pf::FileOpen(pfad, 0);
-            if (h != -1) {
-                gueltig =
-                    pf::FileRead(h, &block, sizeof block) == static_cast<int32_t>(sizeof block);
-                for (int i = 0; i < 3 && gueltig; ++i)
-                    gueltig = block.Wort[psatz::kMagie[i] / 4] == psatz::kMagieWert[i];
-                pf::FileClose(h);
-            }
-        }
-        if (!gueltig) Vorgaben(&block);
-        Uebernehme(block);
-        Zeit = 0.0f;
-        Schwanz = Kopf = Anzahl = 0;
-        Seriennummer = 0;
-        geladen_ = 1;
+        LadeDatei(n > 0 && n < static_cast<int>(sizeof pfad) ? pfad : nullptr);
     }
     Reset();
     return 1;

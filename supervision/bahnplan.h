@@ -51,6 +51,10 @@ class CBAHNPLAN {
     // process (defaults when the file is missing, short or has wrong magic words), then resets.
     // Returns non-zero: a parameter set is in place.
     int Lade(const char* directory);
+    // Reads the parameter file at path (null: none) and takes it over, or the defaults when it
+    // is missing, short or has wrong magic words; marks the set loaded, no reset. Returns 1 when
+    // the file was taken, 0 when the defaults were.
+    int LadeDatei(const char* path);
     // Takes a block over (converted copy and short-segment threshold); no reset.
     void Uebernehme(const P_SATZ& block);
     // Fills block with the defaults (magic words 0).

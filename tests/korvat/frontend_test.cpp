@@ -315,6 +315,34 @@ TEST(Profile, MistakesNameFileLineAndKey) {
     EXPECT_EQ("m.ini: [machine] class is missing", ProfileError("[machine]\n"));
 }
 
+TEST(Profile, TravelRapidsAndToolLife) {
+    const Machine m = LoadMachineText(
+        "[machine]\nclass = CDIN\nrapid_xy = 8\n[travel]\nmin_x = -1\nmax_x = 600\nmin_y = -2\n"
+        "max_y = 400\nmin_z = -60\nmax_z = 80\n[tool 4]\nlife = 2500\n[workpiece]\nwidth = 10\n"
+        "length = 5\nmargin = 1.5\n",
+        "m.ini");
+    EXPECT_TRUE(m.travel.given);
+    EXPECT_EQ(-1.0, m.travel.minX);
+    EXPECT_EQ(80.0, m.travel.maxZ);
+    EXPECT_EQ(8.0, m.rapidXY);
+    EXPECT_EQ(2.0, m.rapidZ);
+    EXPECT_EQ(2500.0, m.toolLife.at(4));
+    EXPECT_EQ(1.5, m.workpiece.margin);
+    const char* kopf = "[machine]\nclass = CDIN\n[travel]\n";
+    EXPECT_EQ("m.ini:4: [travel]: max_z is missing",
+              ProfileError(std::string(kopf) +
+                           "min_x = 0\nmax_x = 1\nmin_y = 0\nmax_y = 1\nmin_z = 0\n"));
+    EXPECT_EQ("m.ini:4: [travel]: every min must lie below its max",
+              ProfileError(std::string(kopf) +
+                           "min_x = 0\nmax_x = 1\nmin_y = 0\nmax_y = 1\nmin_z = 0\nmax_z = 0\n"));
+    EXPECT_EQ("m.ini:4: maxx: unknown key (known: min_x, max_x, min_y, max_y, min_z, max_z)",
+              ProfileError(std::string(kopf) + "maxx = 1\n"));
+    EXPECT_EQ("m.ini:4: life: '0' is out of range 0 (excluded) to 1000000000",
+              ProfileError("[machine]\nclass = CDIN\n[tool 1]\nlife = 0\n"));
+    EXPECT_EQ("m.ini:3: rapid_z: 'fast' is not a number",
+              ProfileError("[machine]\nclass = CDIN\nrapid_z = fast\n"));
+}
+
 TEST(Preview, ArcsKeepTheirSenseWithYDrawnDownAndFullCirclesComeInHalves) {
     constexpr double kPi = 3.14159265358979323846;
     Preview p;

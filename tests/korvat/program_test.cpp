@@ -102,7 +102,7 @@ TEST(BuiltInExample, PostsForThePlainIsoMachineAndSaysWhere) {
     EXPECT_EQ("korvat-example.nc\n", r.out);
     EXPECT_EQ(
         "korvat: example.ngc (built in) posted for iso.ini (built in) (CDIN): 31 blocks, 771 "
-        "bytes, 2 tool changes\n",
+        "bytes, 2 tool changes, estimated time 0:00:34\n",
         r.err);
     std::string program = ReadFile(dir.File("korvat-example.nc"));
     EXPECT_EQ(771u, program.size());

@@ -345,6 +345,13 @@ std::string MachineKey(Machine& m, const std::string& key, const std::string& va
     if (key == "port") return Yes(value, &m.port);
     if (key == "device") return m.device = Trim(value), "";
     if (key == "tool_changer") return Yes(value, &m.toolChanger);
+    if (key == "rapid_xy" || key == "rapid_z") {
+        double v;
+        if (!ParseNumber(value, false, &v)) return "'" + Trim(value) + "' is not a number";
+        if (v <= 0 || v > 1000) return "'" + Trim(value) + "' is out of range 0 (excluded) to 1000";
+        (key == "rapid_xy" ? m.rapidXY : m.rapidZ) = v;
+        return "";
+    }
     if (key == "feed_unit") {
         m.feedUnit = Trim(value);
         m.feedUnitGiven = true;
@@ -440,6 +447,24 @@ std::string MagazineKey(Machine& m, const std::string& key, const std::string& v
     return "";
 }
 
+std::string TravelKey(Machine& m, const std::string& key, const std::string& value) {
+    Travel& t = m.travel;
+    double* target = key == "min_x"   ? &t.minX
+                     : key == "max_x" ? &t.maxX
+                     : key == "min_y" ? &t.minY
+                     : key == "max_y" ? &t.maxY
+                     : key == "min_z" ? &t.minZ
+                     : key == "max_z" ? &t.maxZ
+                                      : nullptr;
+    if (target == nullptr) return "unknown key (known: min_x, max_x, min_y, max_y, min_z, max_z)";
+    double v;
+    if (!ParseNumber(value, false, &v)) return "'" + Trim(value) + "' is not a number";
+    if (std::fabs(v) > 100000) return "'" + Trim(value) + "' is out of range -100000 to 100000";
+    *target = v;
+    t.given = true;
+    return "";
+}
+
 std::string WorkpieceKey(Machine& m, const std::string& key, const std::string& value) {
     Workpiece& w = m.workpiece;
     double* target = key == "width"       ? &w.width
@@ -447,8 +472,10 @@ std::string WorkpieceKey(Machine& m, const std::string& key, const std::string& 
                      : key == "thickness" ? &w.thickness
                      : key == "vice_x"    ? &w.viceX
                      : key == "vice_y"    ? &w.viceY
+                     : key == "margin"    ? &w.margin
                                           : nullptr;
-    if (target == nullptr) return "unknown key (known: width, length, thickness, vice_x, vice_y)";
+    if (target == nullptr)
+        return "unknown key (known: width, length, thickness, vice_x, vice_y, margin)";
     double v;
     if (!ParseNumber(value, false, &v)) return "'" + Trim(value) + "' is not a number";
     bool size = target != &w.viceX && target != &w.viceY;
@@ -487,11 +514,24 @@ int Handler(void* user, const char* section, const char* name, const char* value
                 blank.Art = 1;
                 r->m->tools[static_cast<int>(n)] = blank;
             }
-            err = ToolKey(r->m->tools[static_cast<int>(n)], key, value);
+            if (key == "life") {
+                double v;
+                if (!ParseNumber(value, false, &v))
+                    err = "'" + Trim(value) + "' is not a number";
+                else if (v <= 0 || v > 1e9)
+                    err = "'" + Trim(value) + "' is out of range 0 (excluded) to 1000000000";
+                else
+                    r->m->toolLife[static_cast<int>(n)] = v;
+            } else {
+                err = ToolKey(r->m->tools[static_cast<int>(n)], key, value);
+            }
         }
     } else if (lsec == "workpiece") {
         err = WorkpieceKey(*r->m, key, value);
         if (r->m->workpiece.line == 0) r->m->workpiece.line = r->line;
+    } else if (lsec == "travel") {
+        err = TravelKey(*r->m, key, value);
+        if (r->m->travel.line == 0) r->m->travel.line = r->line;
     } else if (lsec == "magazine") {
         err = MagazineKey(*r->m, key, value);
         if (err.empty() && r->m->magazineLine == 0) r->m->magazineLine = r->line;
@@ -533,6 +573,14 @@ Machine LoadMachineText(const std::string& text, const std::string& name) {
     if (r.seen.count("workpiece\nvice_x") != r.seen.count("workpiece\nvice_y"))
         throw JobError(name, w.line, 0, "[workpiece]: vice_x and vice_y go together");
     m.workpiece.vice = r.seen.count("workpiece\nvice_x") > 0;
+    const Travel& t = m.travel;
+    if (t.given) {
+        for (const char* k : {"min_x", "max_x", "min_y", "max_y", "min_z", "max_z"})
+            if (!r.seen.count(std::string("travel\n") + k))
+                throw JobError(name, t.line, 0, std::string("[travel]: ") + k + " is missing");
+        if (t.minX >= t.maxX || t.minY >= t.maxY || t.minZ >= t.maxZ)
+            throw JobError(name, t.line, 0, "[travel]: every min must lie below its max");
+    }
     for (const ClassKeyUse& k : r.classKeys)
         if (m.className != k.className)
             throw JobError(name, k.line, 0,

@@ -5,17 +5,22 @@
 //                      output (base path of the program; the extension comes from Dateiendung),
 //                      port (yes: also send to the port of Schnittstelle), tool_changer (yes/no),
 //                      device (online machines: the line's path, e.g. /dev/ttyUSB0 or the path
-//                      `korvat sim` printed)
+//                      `korvat sim` printed),
+//                      rapid_xy, rapid_z (rapid speeds in m/min for the time estimate; 5 and 2)
+//   [travel]           min_x, max_x, min_y, max_y, min_z, max_z (mm): the machine's travel,
+//                      all six together; the time estimate and `post --check` test the path
 //   [MaschEinstellung] any field of the record by its name; array members as in C:
 //                      Massstab[0], Achse[2].MittelpunktAdresse
 //   [InitStruct]       likewise (Aufloesung[0], Weitere[4], Bytes[1], ...)
 //   [tool N]           kind (engraving, endmill, ballmill), diameter, tip_diameter,
-//                      ball_diameter (mm), angle (degrees), length (mm)
+//                      ball_diameter (mm), angle (degrees), length (mm), life (path in mm the
+//                      tool cuts before it is worn; the time estimate warns beyond it)
 //   [magazine]         place = tool number, places 1 to 60: tool numbers are written as the
 //                      place that holds the tool (classes with tool recoding only)
 //   [workpiece]        width, length (X and Y extent, mm), thickness (mm, the top face is Z 0),
 //                      vice_x, vice_y (the vice centre the workpiece is centred on; both or
-//                      none): given to the writer's SetzePosInfos
+//                      none): given to the writer's SetzePosInfos; margin (mm, 0 if not given):
+//                      how far the path may leave the workpiece (widened by 1.12 x (margin + 2))
 //   [CHDH]             RueckzugHoehe: Z of the retract before a tool call (mm)
 //   [CZORB]            ZSchwelle: Z at or above which a feed move is a rapid move (mm);
 //                      Gruppenwert: third value of each group's feed/depth record
@@ -51,6 +56,14 @@ struct Workpiece {
     double width = 0, length = 0, thickness = 0;
     bool vice = false;
     double viceX = 0, viceY = 0;
+    double margin = 0;
+};
+
+// The machine's travel of [travel]; `given` is false when the profile has none.
+struct Travel {
+    bool given = false;
+    int line = 0;
+    double minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
 };
 
 struct Machine {
@@ -66,7 +79,10 @@ struct Machine {
     bool toolChanger = false;
     MaschEinstellung settings{};
     InitStruct init{};
-    std::map<int, AWKZDAT> tools;  // by tool number
+    std::map<int, AWKZDAT> tools;        // by tool number
+    std::map<int, double> toolLife;      // path in mm a tool cuts before it is worn, by tool number
+    double rapidXY = 5.0, rapidZ = 2.0;  // rapid speeds, m/min
+    Travel travel;
     WriterSettings writer;
     Workpiece workpiece;
     // The tool magazine: Anzahl 0 when the profile has none; places without a tool hold -1.

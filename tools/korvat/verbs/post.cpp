@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "tools/korvat/adapters/adapter.h"
 #include "tools/korvat/errors.h"
+#include "tools/korvat/estimate.h"
 #include "tools/korvat/output.h"
 #include "tools/korvat/program.h"
 #include "tools/korvat/verbs/job_options.h"
@@ -51,7 +52,39 @@ std::string OutputPath(const JobOptions& o, const Machine& m) {
 // extension must fit.
 constexpr size_t kChannelPath = 99;
 
-int Post(const JobOptions& o) {
+// Passes every call to the writer and to the time estimate.
+class Beide : public Sink {
+  public:
+    Beide(Sink& a, Sink& b) : a_(a), b_(b) {}
+    void SourceLine(int line) override { a_.SourceLine(line), b_.SourceLine(line); }
+    void SetzeVorschuebe(float xy, float z) override {
+        a_.SetzeVorschuebe(xy, z), b_.SetzeVorschuebe(xy, z);
+    }
+    void SetzeVorschub(float f) override { a_.SetzeVorschub(f), b_.SetzeVorschub(f); }
+    void Spinddreh(int32_t rpm) override { a_.Spinddreh(rpm), b_.Spinddreh(rpm); }
+    void Spindea(int on, float dwell) override { a_.Spindea(on, dwell), b_.Spindea(on, dwell); }
+    void WkzW(int flags, int tool) override { a_.WkzW(flags, tool), b_.WkzW(flags, tool); }
+    void Move(double x, double y) override { a_.Move(x, y), b_.Move(x, y); }
+    void Move3(double x, double y, double z) override { a_.Move3(x, y, z), b_.Move3(x, y, z); }
+    void MoveZ(double z) override { a_.MoveZ(z), b_.MoveZ(z); }
+    void Draw(double x, double y) override { a_.Draw(x, y), b_.Draw(x, y); }
+    void Draw3(double x, double y, double z) override { a_.Draw3(x, y, z), b_.Draw3(x, y, z); }
+    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
+               double ez, int kind) override {
+        a_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
+        b_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
+    }
+    void Wait(float s) override { a_.Wait(s), b_.Wait(s); }
+    void Stop() override { a_.Stop(), b_.Stop(); }
+    void SStringln(int numbered, const char* text) override {
+        a_.SStringln(numbered, text), b_.SStringln(numbered, text);
+    }
+
+  private:
+    Sink &a_, &b_;
+};
+
+int Post(const JobOptions& o, bool check) {
     if (!o.job.empty() && o.machine.empty()) {
         std::fprintf(stderr, "korvat post: a job needs --machine (see korvat machines)\n");
         return kExitUsage;
@@ -61,7 +94,16 @@ int Post(const JobOptions& o) {
     CheckOutputFolder(path);
     // A machine on a line takes each block as it comes: the job is read through once first, so
     // that a mistake in its last line stops the run before the first block leaves.
-    if (machine.port) CheckJob(*job, machine);
+    // With --check that first pass also tests the path against the machine's travel.
+    if (check) {
+        Estimate travel(machine, "", false, job->file());
+        RunJob(*job, machine, travel);
+        if (!job->Rewind()) throw JobError(job->file(), 0, 0, "cannot be read a second time");
+        for (const Violation& v : travel.violations())
+            if (!v.workpiece) throw JobError(travel.Describe(v) + "; nothing written");
+    } else if (machine.port) {
+        CheckJob(*job, machine);
+    }
     // The writer names its file base + "." + Dateiendung and some dialects print the base's
     // name in the program head, so the program is written under its own name into a hidden
     // folder beside the output and moved into place at the end.
@@ -101,8 +143,11 @@ int Post(const JobOptions& o) {
     platform::WriteTally written;
     platform::TallyWrites(&written);
     JobTally tally;
+    // The time estimate goes along (without range checks, so the writer's dialogs stay its own).
+    Estimate estimate(machine, "", false, job->file(), false);
+    Beide beide(*writer, estimate);
     try {
-        tally = RunJob(*job, machine, *writer);
+        tally = RunJob(*job, machine, beide);
         writer->Close();
     } catch (...) {
         platform::TallyWrites(nullptr);
@@ -126,18 +171,26 @@ int Post(const JobOptions& o) {
 
     // The summary: blocks are the program's lines, the last one counted without its line end.
     uint64_t blocks = written.lines + (bytes > 0 && written.last != '\n' ? 1 : 0);
-    std::fprintf(stderr, "korvat: %s posted for %s (%s): %llu blocks, %llu bytes, %zu tool %s\n",
+    estimate.Finish();
+    std::fputs(estimate.ToolWarnings().c_str(), stderr);
+    std::fprintf(stderr,
+                 "korvat: %s posted for %s (%s): %llu blocks, %llu bytes, %zu tool %s, estimated "
+                 "time %s\n",
                  job->file().c_str(), machine.file.c_str(), machine.className.c_str(),
                  static_cast<unsigned long long>(blocks), static_cast<unsigned long long>(bytes),
-                 tally.toolChanges, tally.toolChanges == 1 ? "change" : "changes");
+                 tally.toolChanges, tally.toolChanges == 1 ? "change" : "changes",
+                 HoursMinutesSeconds(estimate.Minutes()).c_str());
     std::printf("%s\n", path.c_str());
     return kExitOk;
 }
 
 std::function<int()> Setup(CLI::App& c) {
     auto o = std::make_shared<JobOptions>();
+    auto check = std::make_shared<bool>(false);
     AddJobOptions(c, *o, "machine profile: a path, or an example name from `korvat machines`",
                   "program file to write (default: beside the job, with the machine's extension)");
+    c.add_flag("--check", *check,
+               "refuse a job whose path leaves the machine's [travel], naming the first point");
     c.footer(
         "The program appears only when the whole job went through; a summary goes to stderr,\n"
         "the program's path to stdout.\n"
@@ -145,7 +198,7 @@ std::function<int()> Setup(CLI::App& c) {
         "  korvat post                                   built-in example, plain ISO machine\n"
         "  korvat post examples/jobs/plate.ngc --machine iso -o plate.nc\n"
         "  korvat post examples/jobs/plate.ngc --machine din-8192 -o plate-8192.nc");
-    return [o] { return Post(*o); };
+    return [o, check] { return Post(*o, *check); };
 }
 
 }  // namespace

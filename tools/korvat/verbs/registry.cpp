@@ -5,6 +5,7 @@
 #define KORVAT_VERBS(KORVAT_VERB) \
     KORVAT_VERB(kPost)            \
     KORVAT_VERB(kPreview)         \
+    KORVAT_VERB(kEstimate)        \
     KORVAT_VERB(kMachines)        \
     KORVAT_VERB(kDump)            \
     KORVAT_VERB(kApproach)        \

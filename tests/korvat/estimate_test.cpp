@@ -1,0 +1,176 @@
+// korvat estimate and post --check, run as a machinist runs them: the report of a job whose
+// times were worked out by hand (every move 1000 mm at 6000 mm/min from and to 18 mm/min takes
+// 2 x 5982 / 1,080,000 + (1000 - 66.66607) / 6000 = 0.1666334 min, 500 mm 0.0833001 min), its
+// travel violations with their lines, tool life, and the example jobs.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/golden.h"
+
+namespace {
+
+using korvat::test::Golden;
+using korvat::test::ReadFile;
+using korvat::test::SameBytes;
+using korvat::test::TempDir;
+using korvat::test::WriteFile;
+
+const std::string kJobs = std::string(KORVAT_TEST_DIR) + "/jobs/";
+
+struct Outcome {
+    int exit = -1;
+    std::string out, err;
+};
+
+// Runs the program with args in folder dir, without a terminal; `pipe` (a command) filters
+// stdout.
+Outcome Korvat(const std::string& dir, const std::string& args, const std::string& pipe = "") {
+    const std::string run = "cd '" + dir +
+                            "'\nKORVAT_MACHINES='" KORVAT_SOURCE_DIR
+                            "/examples/machines' '" KORVAT_PROGRAM "' " +
+                            args + " 2>.stderr </dev/null | " + (pipe.empty() ? "cat" : pipe) +
+                            " >.stdout\nexit ${PIPESTATUS[0]}\n";
+    WriteFile(dir + "/.run.sh", run);
+    int status = std::system(("bash '" + dir + "/.run.sh'").c_str());
+    Outcome r;
+    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadFile(dir + "/.stdout");
+    r.err = ReadFile(dir + "/.stderr");
+    for (const char* f : {"/.stdout", "/.stderr", "/.run.sh"}) std::remove((dir + f).c_str());
+    return r;
+}
+
+// Python reads the JSON back: the minutes and millimetres rounded, the tools and violations.
+constexpr const char* kZahlen = R"(import json, sys
+d = json.load(sys.stdin)
+m = d["minutes"]
+print(" ".join("%.6f" % m[k] for k in ("xy_rapid", "z_feed", "z_rapid", "xy_feed", "total")))
+print(" ".join("%.3f" % d["mm"][k] for k in ("xy_rapid", "z_feed", "z_rapid", "feed")))
+print([(t["tool"], round(t["mm"], 3), t["worn"]) for t in d["tools"]])
+print([(v["line"], v["axis"], v["limit"]) for v in d["violations"]])
+)";
+
+// Sensible totals: some time, and no feed faster than 10 m/min.
+constexpr const char* kVernuenftig = R"(import json, sys
+d = json.load(sys.stdin)
+m = d["minutes"]
+ok = m["total"] > 0 and m["xy_feed"] >= d["mm"]["feed"] / 10000
+print("ok" if ok and m["total"] < 600 else d)
+)";
+
+struct Estimate : ::testing::Test {
+    TempDir dir;
+    void SetUp() override {
+        WriteFile(dir.File("estimate.ngc"), ReadFile(kJobs + "estimate.ngc"));
+        WriteFile(dir.File("estimate.ini"), ReadFile(kJobs + "estimate.ini"));
+        WriteFile(dir.File("zahlen.py"), kZahlen);
+    }
+};
+
+TEST_F(Estimate, ReportsTimesDistancesToolsAndEveryPointOutsideTheTravel) {
+    Outcome r = Korvat(dir.path(), "estimate estimate.ngc --machine estimate.ini");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_TRUE(SameBytes(Golden("estimate.txt"), r.out));
+    EXPECT_TRUE(SameBytes(Golden("estimate.err"), r.err));
+}
+
+TEST_F(Estimate, JsonGivesTheSameValuesAsNumbers) {
+    Outcome r = Korvat(dir.path(), "estimate estimate.ngc --machine estimate.ini --json",
+                       "python3 zahlen.py");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(
+        "0.166633 0.166633 0.166633 0.249934 0.749834\n"
+        "1000.000 1000.000 1000.000 1500.000\n"
+        "[(1, 2000, True), (2, 500, False)]\n"
+        "[(5, 'X', 'max X'), (6, 'Z', 'max Z')]\n",
+        r.out);
+}
+
+// With look-ahead (default depth: each segment stops) the distances divide by 2a: 1000 mm take
+// 0.0110778 + (1000 - 33.33303) / 6000 = 0.1721889 min, 500 mm 0.0110778 + (500 - 33.33303) /
+// 6000 = 0.0888556 min.
+TEST_F(Estimate, LookAheadTimesTheFeedMovesWithTheControllerModel) {
+    Outcome r =
+        Korvat(dir.path(), "estimate estimate.ngc --machine estimate.ini --lookahead --json",
+               "python3 zahlen.py");
+    EXPECT_EQ(0u, r.out.find("0.166633 0.166633 0.166633 0.261045 0.760945\n")) << r.out;
+}
+
+TEST_F(Estimate, ParameterFileMustBeOne) {
+    WriteFile(dir.File("para.bin"), std::string(3072, '\0'));
+    Outcome r = Korvat(dir.path(), "estimate estimate.ngc --machine estimate.ini --param para.bin");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(
+        "korvat: para.bin: is not a machine parameter file (3072 bytes starting with its "
+        "three magic words)\n",
+        r.err);
+    EXPECT_EQ("", r.out);
+}
+
+TEST_F(Estimate, PostCheckRefusesAJobOutsideTheTravelAndPostSaysTheTime) {
+    Outcome r = Korvat(dir.path(), "post estimate.ngc --machine estimate.ini --check -o out.nc");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(
+        "korvat: estimate.ngc:5: block 1 leaves the machine's travel: X 1000.0000 above max "
+        "X 900.0000; nothing written\n",
+        r.err);
+    EXPECT_FALSE(std::ifstream(dir.File("out.nc")).good());
+
+    r = Korvat(dir.path(), "post estimate.ngc --machine estimate.ini -o out.nc");
+    EXPECT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ(0u, r.err.find("warning: tool 1 (from line 3) is worn: it cuts 2000.000 mm, its "
+                             "life is 1500.000 mm\nkorvat: estimate.ngc posted for estimate.ini "
+                             "(CDIN): "))
+        << r.err;
+    const std::string ende = "2 tool changes, estimated time 0:00:45\n";
+    EXPECT_EQ(r.err.size() - ende.size(), r.err.rfind(ende)) << r.err;
+}
+
+// More than ten tool uses: the ones beyond the accounting's ten slots are named.
+TEST_F(Estimate, ToolUsesBeyondTenAreNamed) {
+    std::string job = "G21 G90\nF1000\n";
+    for (int i = 1; i <= 12; ++i)
+        job += "T" + std::to_string(i) + " M6\nG1 X" + std::to_string(i) + "\n";
+    WriteFile(dir.File("tools.ngc"), job);
+    Outcome r = Korvat(dir.path(), "estimate tools.ngc --machine iso");
+    EXPECT_EQ(0, r.exit);
+    EXPECT_EQ(
+        "warning: tool life is tracked for the first ten tool uses only; not tracked: tool "
+        "11 (line 23), tool 12 (line 25)\n",
+        r.err);
+}
+
+TEST(EstimateCorpus, EveryExampleJobRunsCleanWithSensibleTotals) {
+    for (const std::string& job :
+         {std::string(KORVAT_SOURCE_DIR "/examples/jobs/example.ngc"),
+          std::string(KORVAT_SOURCE_DIR "/examples/jobs/plate.ngc"),
+          std::string(KORVAT_SOURCE_DIR "/examples/jobs/pocket.ngc"),
+          std::string(KORVAT_SOURCE_DIR "/examples/jobs/square.calls"), kJobs + "frontend.ngc",
+          kJobs + "helix.ngc", kJobs + "inch.ngc", kJobs + "incremental.ngc", kJobs + "slot.ngc",
+          kJobs + "dialects.ngc", kJobs + "magazine.ngc", kJobs + "workpiece.ngc"}) {
+        SCOPED_TRACE(job);
+        TempDir dir;
+        WriteFile(dir.File("pruefe.py"), kVernuenftig);
+        Outcome r =
+            Korvat(dir.path(), "estimate '" + job + "' --machine iso --json", "python3 pruefe.py");
+        EXPECT_EQ(0, r.exit) << r.err;
+        EXPECT_EQ("ok\n", r.out);
+    }
+}
+
+TEST(EstimateCorpus, BuiltInExample) {
+    TempDir dir;
+    Outcome r = Korvat(dir.path(), "estimate");
+    EXPECT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ(0u, r.out.find("korvat estimate: example.ngc (built in) on iso.ini (built in) "
+                             "(CDIN)\nmachining time    0:00:34  (block estimate)\n"))
+        << r.out;
+}
+
+}  // namespace
