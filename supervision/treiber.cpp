@@ -1,7 +1,15 @@
-// The supervisor's calls into the HPGL-A driver. Until that driver is part of the library, a
-// type-3 job neither switches the controller to single step nor waits for it.
+// The supervisor's calls into the HPGL-A driver (machine type 3). A job without a driver object
+// neither switches a controller to single step nor waits for one.
 #include "supervision/treiber.h"
 
-void HpglaSchrittweise(CHPGLA*) {}
-int HpglaWarteFertig(CHPGLA*) { return 0; }
-void HpglaNormalausgabe(CHPGLA*) {}
+#include "online/hpgla/chpgla.h"
+
+void HpglaSchrittweise(CHPGLA* driver) {
+    if (driver) driver->SetzeSchrittweise();
+}
+
+int HpglaWarteFertig(CHPGLA* driver) { return driver ? driver->WarteFertig() : 0; }
+
+void HpglaNormalausgabe(CHPGLA* driver) {
+    if (driver) driver->SetzeNormalausgabe();
+}

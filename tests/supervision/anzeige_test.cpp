@@ -11,6 +11,7 @@
 #include "tests/support/golden.h"
 #include "tests/supervision/supervision_fixture.h"
 #include "tests/supervision/texte.h"
+#include "online/hpgla/chpgla.h"
 #include "writers/din/cdin.h"
 
 namespace korvat::test {
@@ -284,6 +285,25 @@ TEST_F(Anzeige, WaitsAndFaultsGoToTheMachineTypesObjects) {
     s.Start(&fenster, 7, &flag, nullptr, nullptr, nullptr, nullptr, nullptr, &k, &p, &c, ordner);
     s.SetzeFehlerInSteuerung();
     EXPECT_EQ(cx268io.Fehlerflag, 0);
+}
+
+// Type 3: the HPGL-A driver goes to single step at the start, is waited for at every block and
+// back to normal output at the end.
+TEST_F(Anzeige, HpglaDriverStepsWaitsAndEnds) {
+    CHPGLA hpgla;
+    CMainWindow fenster;
+    CSATZ s;
+    int flag = 1;
+    char ordner[] = "/nonexistent";
+    s.Start(&fenster, 3, &flag, nullptr, &hpgla, nullptr, nullptr, nullptr, nullptr, nullptr,
+            nullptr, ordner);
+    EXPECT_EQ(hpgla.Einzelschritt, 1);
+    EXPECT_EQ(flag, 1);
+    Taste(VK_RETURN);
+    s.Satz_XY_E(1.0f, 2.0f);
+    EXPECT_STREQ(platform::ItemText(nullptr, 127), "G0\tX1.000      Y2.000     ");
+    s.Ende();
+    EXPECT_EQ(hpgla.Einzelschritt, 0);
 }
 
 TEST_F(Anzeige, InitInfoDefaults) {
