@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what the tests need, builds and runs every test program, then
-# builds and runs them again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# builds and runs them again under AddressSanitizer and UndefinedBehaviorSanitizer, and last
+# builds the Debian packages, installs them, uses them and removes them again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh test
@@ -25,3 +26,8 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVAT_SANITIZE=ON \
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+# Last, so that packages installed on this machine cannot disturb the tests above: the Debian
+# packages from the release build, checked (contents, lintian), installed, used and purged.
+bash scripts/package.sh build/packages
+bash tests/package/deb_test.sh . build/packages

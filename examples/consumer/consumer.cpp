@@ -5,8 +5,8 @@
 // writes <base path>.NC holding the line (default "G0 X10 Y20") ended by CR LF.
 #include <cstdio>
 
-#include "channel/cx268io.h"
-#include "common/records.h"
+#include <korvat/channel/cx268io.h>
+#include <korvat/common/records.h>
 
 int main(int argc, char** argv) {
     if (argc < 2) {

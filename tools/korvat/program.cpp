@@ -1,8 +1,10 @@
 #include "tools/korvat/program.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -17,6 +19,20 @@ namespace korvat::tool {
 std::string MachinesDir() {
     const char* env = std::getenv("KORVAT_MACHINES");
     if (env != nullptr && *env != 0) return env;
+    // An installed korvat finds its data folder beside its own folder (bin/../share/korvat),
+    // wherever the prefix is; a korvat in a build tree has none there and reads the checkout's.
+    char self[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string program(self, static_cast<size_t>(n));
+        std::string installed =
+            program.substr(0, program.rfind('/') + 1) + KORVAT_INSTALLED_DATA "/machines";
+        char resolved[PATH_MAX];
+        struct stat st;
+        if (realpath(installed.c_str(), resolved) != nullptr && stat(resolved, &st) == 0 &&
+            S_ISDIR(st.st_mode))
+            return resolved;
+    }
     return KORVAT_EXAMPLE_MACHINES;
 }
 

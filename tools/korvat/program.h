@@ -24,7 +24,8 @@ extern const char* const kExampleProfile;
 inline constexpr const char* kExampleJobName = "example.ngc (built in)";
 inline constexpr const char* kExampleProfileName = "iso.ini (built in)";
 
-// The folder of the example profiles: $KORVAT_MACHINES, else the one in the source tree.
+// The folder of the example profiles: $KORVAT_MACHINES, else the installed one
+// (<prefix>/share/korvat/machines, found from the program's own path), else the checkout's.
 std::string MachinesDir();
 
 // A profile by path, or by the name of an example profile ("iso" for iso.ini in MachinesDir()).

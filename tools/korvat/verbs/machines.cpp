@@ -43,7 +43,9 @@ int Run() {
 
 std::function<int()> Setup(CLI::App& c) {
     c.footer(
-        "Profiles are read from $KORVAT_MACHINES, else from examples/machines.\n"
+        "Profiles are read from $KORVAT_MACHINES, else from the installed examples\n"
+        "(share/korvat/machines beside the program's bin folder), else from the\n"
+        "checkout's examples/machines.\n"
         "Example:\n"
         "  korvat machines");
     return [] { return Run(); };
