@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Drives korvat's bash completion as bash does on TAB and checks what it offers: verbs, the
 # options of a verb, example profile names after --machine (the files of examples/machines),
-# files for the job and the output, nothing for a number.
+# files for the job and the output, the choices of an option that has them, nothing for a
+# number or after a flag.
 #   completion_test.sh <source dir> <korvat program>
 # Exit 77 (skipped) without the bash-completion package, whose helpers the completion uses.
 set -uo pipefail
@@ -64,7 +65,9 @@ din=$(cd "$src/examples/machines" && ls -- din-1*.ini | sed 's/\.ini$//' | sort 
 
 expect_among "post preview machines dump approach" ""
 expect "post preview" p
-expect "--help" --
+expect_among "--help" --
+expect_among "post machines" --on-timeout wait ""
+expect "abort wait" --on-timeout ""
 expect "--help --machine --output" post --
 expect "--machine" post --ma
 expect "--feed --final-depth" approach --f
