@@ -15,6 +15,8 @@ std::unique_ptr<Simulator> MakeB268(Link& link, const Options& options);
 std::unique_ptr<Simulator> MakeHpgla(Link& link, const Options& options);
 std::unique_ptr<Simulator> MakeSms68a(Link& link, const Options& options);
 std::unique_ptr<Simulator> MakeEurobox(Link& link, const Options& options);
+std::unique_ptr<Simulator> MakeTablet1(Link& link, const Options& options);
+std::unique_ptr<Simulator> MakeTablet2(Link& link, const Options& options);
 
 const Entry kSimulators[] = {
     {"b268", "B268 controller: status, buffer, positions, command blocks",
@@ -25,6 +27,10 @@ const Entry kSimulators[] = {
      MakeSms68a},
     {"eurobox", "EUROBOX controller: tool-up and tool-down moves at the set depth", "",
      MakeEurobox},
+    {"tablet1", "digitizer tablet model 1: button characters and @ coordinate lines",
+     "interval=100 start=500 step=10", MakeTablet1},
+    {"tablet2", "digitizer tablet model 2: reports on request after its start-up bytes",
+     "interval=100 start=500 step=10", MakeTablet2},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

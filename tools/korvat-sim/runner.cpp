@@ -89,6 +89,11 @@ class Runner {
         std::fprintf(stderr, "korvat sim: %s\n", what.c_str());
     }
     double MachineMs() const { return NowMs() * options_.speed; }
+    bool LineSetUp() const {
+        termios t;
+        return master_ >= 0 && tcgetattr(master_, &t) == 0 &&
+               (t.c_cflag != rawFlags_ || cfgetospeed(&t) != rawSpeed_);
+    }
     const Options& options() const { return options_; }
 
   private:
@@ -105,7 +110,9 @@ class Runner {
     const Options& options_;
     Pace in_, out_;
     int master_ = -1;
-    int slave_ = -1;  // kept open: the line keeps its raw settings between the host's opens
+    int slave_ = -1;         // kept open: the line keeps its raw settings between the host's opens
+    tcflag_t rawFlags_ = 0;  // the line's control flags and speed as the runner opened it
+    speed_t rawSpeed_ = 0;
     std::FILE* trace_ = nullptr;
     std::FILE* log_ = nullptr;
     // Stops (or resumes) what the host writes, at the terminal itself: its output is held as a
@@ -144,6 +151,11 @@ bool Runner::Open() {
         std::fprintf(stderr, "korvat sim: cannot open a pseudo-terminal: %s\n",
                      std::strerror(errno));
         return false;
+    }
+    termios opened;
+    if (tcgetattr(master_, &opened) == 0) {
+        rawFlags_ = opened.c_cflag;
+        rawSpeed_ = cfgetospeed(&opened);
     }
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     fcntl(master_, F_SETFD, FD_CLOEXEC);
@@ -262,6 +274,7 @@ bool Link::FaultDue(std::string_view word) const {
 }
 void Link::Problem(const std::string& what) { runner_.Problem(what); }
 double Link::MachineMs() const { return runner_.MachineMs(); }
+bool Link::LineSetUp() const { return runner_.LineSetUp(); }
 const Options& Link::options() const { return runner_.options(); }
 
 int Run(const Entry& entry, const Options& options) {

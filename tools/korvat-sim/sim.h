@@ -41,6 +41,10 @@ struct Options {
     std::string fault;
     int64_t faultAfterCommands = 0;
     double speed = 1.0;  // the machine runs this many times faster than real time
+    // What a tablet's operator does: a script file of button presses and points, or the
+    // keyboard (--interactive).
+    std::string script;
+    bool interactive = false;
     // Device settings as name=value (e.g. "buffer=16000"); each simulator lists its own.
     std::vector<std::pair<std::string, std::string>> settings;
 };
@@ -68,6 +72,9 @@ class Link {
     bool FaultDue(std::string_view word) const;
     // A protocol problem the device noticed: printed to stderr, counted in the summary.
     void Problem(const std::string& what);
+    // True once the host has set the line up (its speed or framing differs from the raw
+    // settings the runner opened it with): a tablet starts playing only then.
+    bool LineSetUp() const;
     // Milliseconds of machine time since start (real time × --speed).
     double MachineMs() const;
     const Options& options() const;

@@ -30,6 +30,11 @@ std::function<int()> Setup(CLI::App& c) {
     c.add_option("--speed", o.speed, "the machine runs this many times faster than real time")
         ->capture_default_str();
     c.add_option("--set", a->settings, "a device setting NAME=VALUE (see below)");
+    c.add_option("--script", o.script,
+                 "tablets: play this file of button presses and points (press BUTTON X Y, "
+                 "move X Y, wait MS)");
+    c.add_flag("--interactive", o.interactive,
+               "tablets: play what is typed (arrows move, digits press buttons, q ends)");
     c.add_option("--hold-after-bytes", o.holdAfterBytes,
                  "stop reading after N bytes (holds the line; 0: never read)");
     c.add_option("--hangup-after-bytes", o.hangupAfterBytes, "hang up after N bytes");
