@@ -19,7 +19,9 @@ constexpr size_t kBuffer = 4 * JobInput::kMaxLine;
 }  // namespace
 
 JobInput::JobInput(const std::string& path) : name_(path) {
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // "-" is standard input.
+    fd_ = path == "-" ? fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                      : open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
         throw JobError(path, 0, 0, std::string("cannot read job: ") + std::strerror(errno));
     struct stat st;

@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     // a full disk.
     if (const char* n = std::getenv("KORVAT_FAIL_WRITE_AFTER"))
         korvat::platform::FailWriteAfter(std::atoi(n));
-    CLI::App app{"korvat - machine programs from tool paths, with the Korvat library"};
+    CLI::App app{"korvat - machine programs from tool paths, with the Korvat library", "korvat"};
+    app.set_version_flag("--version", "korvat " KORVAT_VERSION);
     app.require_subcommand(1);
     app.footer(
         "Example:\n  korvat post examples/jobs/plate.ngc --machine iso -o plate.nc\n"
@@ -38,11 +39,43 @@ int main(int argc, char** argv) {
         commands.push_back(command);
         runs.push_back((*v)->setup(*command));
     }
+    // korvat help [VERB]: the program's or the verb's help.
+    std::string helpVerb;
+    CLI::App* help = app.add_subcommand("help", "show the help of korvat or of one verb");
+    help->add_option("VERB", helpVerb, "the verb to explain");
+    auto verbNames = [] {
+        std::string names;
+        for (const Verb* const* v = kVerbs; *v != nullptr; ++v)
+            names += std::string(names.empty() ? "" : ", ") + (*v)->name;
+        return names;
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        // A first word that is no verb: say which verbs there are.
+        if (argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty()) {
+            std::fprintf(stderr, "korvat: unknown verb '%s'; the verbs are %s, help\n", argv[1],
+                         verbNames().c_str());
+            return kExitUsage;
+        }
         int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
+    }
+    if (help->parsed()) {
+        if (helpVerb.empty()) {
+            // Straight from the formatter: app.help() would show the help verb's own help.
+            std::printf(
+                "%s", app.get_formatter()->make_help(&app, "korvat", CLI::AppFormatMode::Normal).c_str());
+            return kExitOk;
+        }
+        for (CLI::App* command : commands)
+            if (command->get_name() == helpVerb) {
+                std::printf("%s", command->help("korvat").c_str());
+                return kExitOk;
+            }
+        std::fprintf(stderr, "korvat: unknown verb '%s'; the verbs are %s\n", helpVerb.c_str(),
+                     verbNames().c_str());
+        return kExitUsage;
     }
 
     // Operator questions of the library: asked on the terminal when there is one, else

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <utility>
 
 #include "tools/korvat/errors.h"
 
@@ -120,7 +122,43 @@ std::string WorkFolder::ForUser(const std::string& text) const {
     return result + text.substr(from);
 }
 
+namespace {
+// Device and inode of every file the run reads.
+std::vector<std::pair<dev_t, ino_t>> inputs;
+}  // namespace
+
+void NoteInput(const std::string& path) {
+    struct stat st;
+    if (path != "-" && stat(path.c_str(), &st) == 0) inputs.emplace_back(st.st_dev, st.st_ino);
+}
+
+std::string OutputTarget(const std::string& path) {
+    if (path == "-") return path;
+    std::string target = path;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // The link's target is written; a dangling link's target is created.
+        char buffer[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), buffer, sizeof buffer - 1);
+        if (n <= 0) throw JobError(path, 0, 0, "is a link that cannot be read");
+        buffer[n] = 0;
+        target = buffer;
+        if (target[0] != '/' && path.find('/') != std::string::npos)
+            target = Folder(path) + "/" + target;
+    }
+    if (stat(target.c_str(), &st) != 0) return target;
+    if (S_ISDIR(st.st_mode)) return target;  // CheckOutputFolder names it
+    if (!S_ISREG(st.st_mode))
+        throw JobError(path, 0, 0,
+                       "is not a regular file; name a program file (or - for standard output)");
+    for (const auto& [device, inode] : inputs)
+        if (st.st_dev == device && st.st_ino == inode)
+            throw JobError(path, 0, 0, "is a file this run reads; name another output");
+    return target;
+}
+
 void CheckOutputFolder(const std::string& path) {
+    if (path == "-") return;
     std::string folder = Folder(path);
     struct stat st;
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -139,6 +177,17 @@ std::string TemporaryBeside(const std::string& path) {
 }
 
 void Publish(const std::string& temporary, const std::string& path) {
+    if (path == "-") {
+        std::ifstream in(temporary, std::ios::binary);
+        std::fflush(stdout);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        bool written = in.good() || in.eof();
+        written = written && std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        written = std::fflush(stdout) == 0 && written;
+        std::remove(temporary.c_str());
+        if (!written) throw JobError("-", 0, 0, "standard output cannot be written");
+        return;
+    }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         int error = errno;
         std::remove(temporary.c_str());
@@ -146,7 +195,14 @@ void Publish(const std::string& temporary, const std::string& path) {
     }
 }
 
-void WriteWhole(const std::string& path, const std::string& bytes) {
+void WriteWhole(const std::string& output, const std::string& bytes) {
+    if (output == "-") {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+            std::fflush(stdout) != 0)
+            throw JobError("-", 0, 0, "standard output cannot be written");
+        return;
+    }
+    std::string path = OutputTarget(output);
     CheckOutputFolder(path);
     std::string temporary = TemporaryBeside(path);
     {

@@ -8,14 +8,23 @@
 
 namespace korvat::tool {
 
+// Notes a file the run reads (a job, a profile), so that no output can replace it.
+void NoteInput(const std::string& path);
+// Where an output really goes: a symbolic link's target (the link stays as it is), "-" (standard
+// output) as it is, any other path as given. Throws JobError for a path that exists but is not a
+// regular file (a device such as /dev/null, a pipe) and for one that is a file the run reads
+// (the same device and inode, under whatever name).
+std::string OutputTarget(const std::string& path);
 // Throws JobError (naming the output) unless the folder of `path` exists and can be written,
-// and `path` itself is not a folder.
+// and `path` itself is not a folder. "-" (standard output) passes.
 void CheckOutputFolder(const std::string& path);
 // The hidden temporary name beside `path` for this process ("dir/.name.korvat<pid>").
 std::string TemporaryBeside(const std::string& path);
-// Renames the finished temporary file to `path`; removes it and throws JobError on failure.
+// Renames the finished temporary file to `path` (for "-": copies it to standard output and
+// removes it); removes it and throws JobError on failure.
 void Publish(const std::string& temporary, const std::string& path);
-// Writes bytes to `path` through a temporary beside it. Throws JobError.
+// Writes bytes to OutputTarget(path) through a temporary beside it, or to standard output for
+// "-". Throws JobError.
 void WriteWhole(const std::string& path, const std::string& bytes);
 
 // A hidden folder beside an output ("dir/.name.korvat<pid>", then the tag, so that two verbs

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tools/korvat/errors.h"
+#include "tools/korvat/output.h"
 
 namespace korvat::tool {
 namespace {
@@ -598,10 +599,18 @@ Machine LoadMachine(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw JobError(path, 0, 0, std::string("cannot read profile: ") + std::strerror(errno));
-    std::ostringstream s;
-    s << in.rdbuf();
+    // A profile is a few kilobytes of text: anything far longer (a device such as /dev/zero,
+    // a wrong file) is refused instead of read without end.
+    std::string text(kProfileLimit + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (in.bad()) throw JobError(path, 0, 0, "cannot read profile");
-    return LoadMachineText(s.str(), path);
+    text.resize(static_cast<size_t>(in.gcount()));
+    if (text.size() > kProfileLimit)
+        throw JobError(
+            path, 0, 0,
+            "is longer than a profile may be (" + std::to_string(kProfileLimit / 1024) + " KiB)");
+    NoteInput(path);
+    return LoadMachineText(text, path);
 }
 
 AWKZDAT ToolData(const Machine& machine, int tool) {

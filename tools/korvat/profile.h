@@ -66,6 +66,9 @@ struct Travel {
     double minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
 };
 
+// The longest profile read, in bytes.
+inline constexpr size_t kProfileLimit = 1024 * 1024;
+
 struct Machine {
     std::string file;  // the profile's path, for messages
     std::string className;

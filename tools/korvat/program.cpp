@@ -13,6 +13,7 @@
 #include "tools/korvat/drivers/driver.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/frontends.h"
+#include "tools/korvat/output.h"
 
 namespace korvat::tool {
 
@@ -82,6 +83,7 @@ Machine ResolveMachine(const std::string& argument, bool online) {
 
 std::unique_ptr<JobInput> OpenJob(const std::string& path) {
     if (path.empty()) return std::make_unique<JobInput>(kExampleJob, kExampleJobName);
+    NoteInput(path);
     return std::make_unique<JobInput>(path);
 }
 

@@ -288,7 +288,8 @@ void CheckOptions(const Options& o) {
 
 int Run(const Options& o) {
     CheckOptions(o);
-    CheckOutputFolder(o.output);
+    NoteInput(o.input);
+    CheckOutputFolder(OutputTarget(o.output));
     std::string bytes = ReadAll(o.input);
     WorkFolder work(o.output, "-approach");
     const std::string in = work.File("in.eaw"), out = work.File("out.eaw");
@@ -304,7 +305,7 @@ int Run(const Options& o) {
     {
         std::ofstream f(in, std::ios::binary);
         f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!f) throw JobError(in, 0, 0, "cannot be written");
+        if (!f) throw JobError(o.output, 0, 0, "not written: the contour's copy cannot be written");
     }
 
     CAnfahrenKontur a;
@@ -349,7 +350,8 @@ int Run(const Options& o) {
     {
         std::ofstream f(calls, std::ios::binary);
         f << CallScript(records, o, machine.feedFactor);
-        if (!f) throw JobError(calls, 0, 0, "cannot be written");
+        if (!f)
+            throw JobError(o.output, 0, 0, "not written: the contour's calls cannot be written");
     }
     for (const Verb* const* v = kVerbs; *v != nullptr; ++v) {
         if (std::strcmp((*v)->name, "post") != 0) continue;

@@ -26,18 +26,27 @@ int Run() {
         throw JobError(dir, 0, 0, "cannot list the machine profiles");
     }
     std::sort(names.begin(), names.end());
+    // Read first, printed after, so that the columns fit the longest name and class.
+    struct Row {
+        std::string name, className, description;
+    };
+    std::vector<Row> rows;
     int result = kExitOk;
+    size_t nameWidth = 0, classWidth = 0;
     for (const std::string& n : names) {
-        std::string name = n.substr(0, n.size() - 4);
         try {
             Machine m = ResolveMachine(dir + "/" + n, true);
-            std::printf("%-12s %-8s %s\n", name.c_str(), m.className.c_str(),
-                        m.description.c_str());
+            rows.push_back({n.substr(0, n.size() - 4), m.className, m.description});
+            nameWidth = std::max(nameWidth, rows.back().name.size());
+            classWidth = std::max(classWidth, m.className.size());
         } catch (const JobError& e) {
             std::fprintf(stderr, "korvat: %s\n", e.what());
             result = kExitJob;
         }
     }
+    for (const Row& r : rows)
+        std::printf("%-*s  %-*s  %s\n", static_cast<int>(nameWidth), r.name.c_str(),
+                    static_cast<int>(classWidth), r.className.c_str(), r.description.c_str());
     return result;
 }
 

@@ -42,6 +42,7 @@ std::string OutputPath(const JobOptions& o, const Machine& m) {
     if (!o.output.empty()) return o.output;
     if (!m.output.empty()) return m.output + ext;
     if (o.job.empty()) return "korvat-example" + ext;
+    if (o.job == "-") return "-";  // from standard input to standard output
     std::string path = WithoutExtension(o.job) + ext;
     if (path == o.job)
         throw JobError(o.job, 0, 0, "the program would overwrite the job; name it with -o");
@@ -90,7 +91,7 @@ int Post(const JobOptions& o, bool check) {
         return kExitUsage;
     }
     auto [machine, job] = OpenJobFor(o);
-    std::string path = OutputPath(o, machine);
+    std::string path = OutputTarget(OutputPath(o, machine));
     CheckOutputFolder(path);
     // A machine on a line takes each block as it comes: the job is read through once first, so
     // that a mistake in its last line stops the run before the first block leaves.
@@ -108,7 +109,9 @@ int Post(const JobOptions& o, bool check) {
     // name in the program head, so the program is written under its own name into a hidden
     // folder beside the output and moved into place at the end.
     std::string ext = std::string(".") + machine.settings.Dateiendung;
-    std::string program = Stem(path);
+    std::string program = Stem(path != "-"                     ? path
+                               : o.job.empty() || o.job == "-" ? "program"
+                                                               : o.job);
     if (TemporaryBeside(path).size() + 1 + program.size() + ext.size() > kChannelPath)
         throw JobError(path, 0, 0,
                        "output path is too long for the writer (at most " +
@@ -180,7 +183,8 @@ int Post(const JobOptions& o, bool check) {
                  static_cast<unsigned long long>(blocks), static_cast<unsigned long long>(bytes),
                  tally.toolChanges, tally.toolChanges == 1 ? "change" : "changes",
                  HoursMinutesSeconds(estimate.Minutes()).c_str());
-    std::printf("%s\n", path.c_str());
+    if (path != "-") std::printf("%s
+", path.c_str());
     return kExitOk;
 }
 

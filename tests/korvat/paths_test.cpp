@@ -1,0 +1,100 @@
+// Where korvat writes: only regular files, never a file the run reads, through a symbolic link
+// to its target, to standard output for "-"; a job may come from standard input.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/korvat/run_korvat.h"
+
+namespace {
+
+using korvat::test::AllFiles;
+using korvat::test::Crlf;
+using korvat::test::Golden;
+using korvat::test::Outcome;
+using korvat::test::ReadFile;
+using korvat::test::RunKorvat;
+using korvat::test::SameBytes;
+using korvat::test::TempDir;
+using korvat::test::WriteFile;
+
+const std::string kDialects = std::string(KORVAT_TEST_DIR) + "/jobs/dialects.ngc";
+
+// A refused run: exit 1, one line naming the cause, nothing on stdout, the folder as it was.
+void ExpectRefused(const TempDir& dir, const std::string& args, const std::string& message) {
+    std::string before = AllFiles(dir.path());
+    Outcome r = RunKorvat(dir.path(), args);
+    EXPECT_EQ(1, r.exit) << args;
+    EXPECT_EQ("korvat: " + message + "\n", r.err) << args;
+    EXPECT_EQ("", r.out) << args;
+    EXPECT_EQ(before, AllFiles(dir.path())) << args;
+}
+
+TEST(OutputPaths, ADeviceOrPipeIsNeverReplaced) {
+    TempDir dir;
+    ASSERT_EQ(0, mkfifo(dir.File("pipe").c_str(), 0600));
+    const std::string notRegular =
+        ": is not a regular file; name a program file (or - for standard output)";
+    ExpectRefused(dir, "post " + kDialects + " --machine iso -o /dev/null",
+                  "/dev/null" + notRegular);
+    ExpectRefused(dir, "post " + kDialects + " --machine iso -o pipe", "pipe" + notRegular);
+    ExpectRefused(dir, "preview " + kDialects + " -o /dev/null", "/dev/null" + notRegular);
+    struct stat st;
+    ASSERT_EQ(0, stat("/dev/null", &st));
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(OutputPaths, AFileTheRunReadsIsNeverReplaced) {
+    TempDir dir;
+    WriteFile(dir.File("same.ngc"), ReadFile(kDialects));
+    ASSERT_EQ(0, link(dir.File("same.ngc").c_str(), dir.File("other-name.nc").c_str()));
+    WriteFile(dir.File("machine.ini"), ReadFile(KORVAT_SOURCE_DIR "/examples/machines/iso.ini"));
+    const std::string reads = ": is a file this run reads; name another output";
+    ExpectRefused(dir, "post same.ngc --machine iso -o same.ngc", "same.ngc" + reads);
+    ExpectRefused(dir, "post same.ngc --machine iso -o other-name.nc", "other-name.nc" + reads);
+    ExpectRefused(dir, "post same.ngc --machine machine.ini -o machine.ini", "machine.ini" + reads);
+    ExpectRefused(dir, "preview same.ngc -o same.ngc", "same.ngc" + reads);
+    ExpectRefused(dir, "approach same.ngc same.ngc", "same.ngc" + reads);
+    EXPECT_EQ(ReadFile(kDialects), ReadFile(dir.File("same.ngc")));
+}
+
+TEST(OutputPaths, ALinkIsWrittenThroughAndStays) {
+    TempDir dir;
+    ASSERT_EQ(0, symlink("real.nc", dir.File("link.nc").c_str()));
+    Outcome r = RunKorvat(dir.path(), "post " + kDialects + " --machine iso -o link.nc");
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ("link.nc\nreal.nc\n", AllFiles(dir.path()));
+    struct stat st;
+    ASSERT_EQ(0, lstat(dir.File("link.nc").c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_TRUE(SameBytes(Crlf(Golden("iso.nc")), ReadFile(dir.File("real.nc"))));
+}
+
+TEST(StandardStreams, DashWritesTheProgramToStandardOutputAndReadsTheJobFromStandardInput) {
+    TempDir dir;
+    Outcome r = RunKorvat(dir.path(), "post " + kDialects + " --machine iso -o -");
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_TRUE(SameBytes(Crlf(Golden("iso.nc")), r.out));
+    EXPECT_EQ("", AllFiles(dir.path()));
+
+    r = RunKorvat(dir.path(), "post - --machine iso -o out.nc < " + kDialects);
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ("out.nc\n", r.out);
+    EXPECT_TRUE(SameBytes(Crlf(Golden("iso.nc")), ReadFile(dir.File("out.nc"))));
+
+    r = RunKorvat(dir.path(), "post - --machine iso < " + kDialects);
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_TRUE(SameBytes(Crlf(Golden("iso.nc")), r.out));
+    EXPECT_EQ("out.nc\n", AllFiles(dir.path()));
+}
+
+TEST(Profiles, AProfileWithoutEndIsRefusedAfterItsLimit) {
+    TempDir dir;
+    ExpectRefused(dir, "post " + kDialects + " --machine /dev/zero -o out.nc",
+                  "/dev/zero: is longer than a profile may be (1024 KiB)");
+}
+
+}  // namespace
