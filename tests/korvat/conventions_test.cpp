@@ -32,7 +32,9 @@ TEST(Conventions, VersionHelpAndUnknownVerbs) {
 
     r = RunKorvat(dir.path(), "psot plate.ngc");
     EXPECT_EQ(2, r.exit);
-    EXPECT_EQ(0u, r.err.find("korvat: unknown verb 'psot'; the verbs are post, preview, machines"))
+    EXPECT_EQ(
+        0u,
+        r.err.find("korvat: unknown verb 'psot'; the verbs are post, preview, estimate, machines"))
         << r.err;
 
     r = RunKorvat(dir.path(), "help psot");

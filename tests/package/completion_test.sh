@@ -68,10 +68,10 @@ expect "post preview" p
 expect_among "--help" --
 expect_among "post machines" --on-timeout wait ""
 expect "abort wait" --on-timeout ""
-expect "--help --machine --output" post --
+expect "--check --help --machine --output" post --
 expect "--machine" post --ma
 expect "--feed --final-depth" approach --f
-expect "--help --machine --output -h -m -o" post -
+expect "--check --help --machine --output -h -m -o" post -
 expect "${din% }" post --machine din-1
 expect "iso" post plate.ngc -m is
 expect "$(printf '%s\n' jobs $profiles | sort | tr '\n' ' ' | sed 's/ $//')" post --machine ""

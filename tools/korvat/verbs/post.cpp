@@ -183,8 +183,7 @@ int Post(const JobOptions& o, bool check) {
                  static_cast<unsigned long long>(blocks), static_cast<unsigned long long>(bytes),
                  tally.toolChanges, tally.toolChanges == 1 ? "change" : "changes",
                  HoursMinutesSeconds(estimate.Minutes()).c_str());
-    if (path != "-") std::printf("%s
-", path.c_str());
+    if (path != "-") std::printf("%s\n", path.c_str());
     return kExitOk;
 }
 
