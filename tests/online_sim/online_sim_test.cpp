@@ -1,15 +1,20 @@
 // The drivers against their simulated controllers over pseudo-terminals: what the controller
 // carried out (its trace, against hand-written golden text), acknowledgements, position replies
-// and a hang-up.
-#include <cmath>
+// and a hang-up; then `korvat send` with the example profiles, the trace against rs274's
+// reading of the same job.
+#include <sys/wait.h>
+
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 #include "channel/cx268io.h"
 #include "hpgla/online_fixture.h"
 #include "online/eurobox/ceurobox.h"
 #include "online/hpgla/chpgla.h"
+#include "support/rs274.h"
 #include "support/sim.h"
 
 namespace korvat::test::online {
@@ -130,6 +135,121 @@ TEST_F(OnlineSim, EuroboxControllerCutsAtTheSetDepth) {
     EXPECT_EQ(std::string::npos, summary.find("korvat sim: ")) << summary;
     // 0.0158 mm steps: 10 mm is 633 steps (10.0014 mm); up at 3 mm, down at the depth 1 mm.
     EXPECT_TRUE(SameBytes(Golden("eurobox_trace.txt"), ReadFile(trace)));
+}
+
+// Runs a korvat command line; returns its exit code, its stdout and stderr in *out.
+int Korvat(const std::string& args, std::string* out) {
+    std::string command = std::string("'") + KORVAT_PROGRAM + "' " + args + " 2>&1 </dev/null";
+    FILE* p = popen(command.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
+    int status = pclose(p);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The moves of a trace, as the expectations of rs274's reading: a run of rapid moves counts as
+// its last one (the controller lifts and moves in separate statements).
+std::vector<Expected> TraceMoves(const std::string& text, double zsign = 1) {
+    std::vector<Expected> out;
+    std::istringstream in(text);
+    std::string kind;
+    while (in >> kind) {
+        Expected e{};
+        in >> e.x >> e.y >> e.z;
+        e.z *= zsign;
+        if (kind == "arc") {
+            e.kind = Expected::Arc;
+            in >> e.cx >> e.cy >> e.turn;
+        } else {
+            e.kind = kind == "rapid" ? Expected::Rapid : Expected::Line;
+        }
+        if (e.kind == Expected::Rapid && !out.empty() && out.back().kind == Expected::Rapid)
+            out.back() = e;
+        else
+            out.push_back(e);
+    }
+    return out;
+}
+
+std::vector<CanonCall> Motions(const Rs274Result& r) {
+    std::vector<CanonCall> out;
+    for (const CanonCall& c : r.calls)
+        if (c.name == "STRAIGHT_TRAVERSE" || c.name == "STRAIGHT_FEED" || c.name == "ARC_FEED")
+            out.push_back(c);
+    return out;
+}
+
+TEST_F(OnlineSim, SendDrivesEachSimulatorAndTheTraceAgreesWithRs274) {
+    if (Rs274Program().empty()) GTEST_SKIP() << "rs274 is not installed";
+    const std::string machines = KORVAT_SOURCE_DIR "/examples/machines/";
+    for (const char* job : {"plate.ngc", "pocket.ngc", "example.ngc"}) {
+        const std::string path = KORVAT_SOURCE_DIR "/examples/jobs/" + std::string(job);
+        Rs274Result reading = RunRs274(ReadFile(path));
+        ASSERT_TRUE(reading.ran) << reading.errors;
+        struct Case {
+            const char* sim;
+            const char* set;
+            const char* machine;
+        } cases[] = {{"hpgla", "steps=1000", "hpgla"}, {"sms68a", "zsign=-1", "sms68a"}};
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(job) + " on " + c.sim);
+            auto sim = Start({c.sim, "--set", c.set, "--baud", "0"});
+            std::string out;
+            EXPECT_EQ(0, Korvat("send '" + path + "' --machine '" + machines + c.machine +
+                                    ".ini' --port '" + sim->Path() + "'",
+                                &out))
+                << out;
+            std::string summary = sim->Stop();
+            EXPECT_EQ(std::string::npos, summary.find("korvat sim: ")) << summary;
+            // Within the controller's steps (1 or 10 micrometres) and an arc end's rounding.
+            EXPECT_TRUE(SameMoves(TraceMoves(ReadFile(trace)), Motions(reading),
+                                  std::string(c.sim) == "sms68a" ? 0.011 : 0.002));
+        }
+    }
+}
+
+TEST_F(OnlineSim, EuroboxAsksForTheToolAndStopsWithoutATerminalUnlessConfirmed) {
+    const std::string job = dir.File("line.ngc");
+    WriteFile(job, "G21 G90\nT1 M6\nF600\nG0 X10 Y10 Z3\nG1 Z-1\nG1 X30\nG0 Z3\nM30\n");
+    const std::string machine = KORVAT_SOURCE_DIR "/examples/machines/eurobox.ini";
+    {
+        auto sim = Start({"eurobox", "--baud", "0"});
+        std::string out;
+        EXPECT_EQ(
+            1, Korvat("send '" + job + "' --machine '" + machine + "' --port '" + sim->Path() + "'",
+                      &out));
+        EXPECT_NE(std::string::npos,
+                  out.find("the machine asks the operator: Werkzeug einspannen Nummer: 1"))
+            << out;
+        EXPECT_NE(std::string::npos, out.find("--yes")) << out;
+    }
+    auto sim = Start({"eurobox", "--baud", "0"});
+    std::string out;
+    EXPECT_EQ(0, Korvat("send '" + job + "' --machine '" + machine + "' --port '" + sim->Path() +
+                            "' --yes",
+                        &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("confirmed (--yes)")) << out;
+    sim->Stop();
+    // Centred on (150, 100) for a 100 x 80 drawing, Y mirrored: X + 100, 140 - Y; 0.0158 mm
+    // steps; up at 3 mm, down at the depth 1 mm.
+    EXPECT_TRUE(SameBytes(Golden("eurobox_send_trace.txt"), ReadFile(trace)));
+}
+
+TEST_F(OnlineSim, SendStepPrintsOneLinePerAcknowledgedBlock) {
+    const std::string job = dir.File("two.ngc");
+    WriteFile(job, "G21 G90\nG0 X1 Y1 Z2\nG1 Z-1 F600\nG1 X2\nM30\n");
+    auto sim = Start({"hpgla", "--baud", "0"});
+    std::string out;
+    EXPECT_EQ(
+        0, Korvat("send '" + job +
+                      "' --machine '" KORVAT_SOURCE_DIR "/examples/machines/hpgla.ini' --port '" +
+                      sim->Path() + "' --step",
+                  &out))
+        << out;
+    EXPECT_NE(std::string::npos, out.find("step 1, line 2: done")) << out;
+    EXPECT_NE(std::string::npos, out.find("line 4: done")) << out;
 }
 
 }  // namespace

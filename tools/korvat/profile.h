@@ -47,6 +47,18 @@ struct WriterSettings {
     std::optional<double> ZSchwelle;       // CZORB::SetzeZSchwelle
     std::optional<double> Gruppenwert;     // CZORB::SetzeGruppenwert
     std::optional<double> Rueckfahrmodus;  // CKESTL1, section DATRON of the profile file
+    // Online drivers of the HPGL-A family (sections CHPGLA, CSMS68A, CEUROBOX).
+    std::optional<double> Schnellstart;  // CHPGLA/CSMS68A Open: 1 sends INITSK.DAT, else INITSV.DAT
+    std::optional<double> Stiftnummer;   // SetzeSpezial: pen number (2 or more: "GF" statements)
+    std::optional<double> PT;            // SetzeSpezial: 1 sends "PT1;" after Open
+    std::optional<double> DrehzahlMin, DrehzahlMax;  // Spinddreh: the spindle's speed range
+    std::optional<double> AusgabeMin, AusgabeMax;    // Spinddreh: output values at its two ends
+    std::optional<double> Erweitert;                 // CSMS68A Open: extended functions
+    std::optional<double> DreiD;                     // CSMS68A Open: 3-D drawing
+    std::optional<double> zumgekehrt;   // CSMS68A, section maschinentyp: read by the driver
+    std::optional<double> Flughoehe;    // CEUROBOX SetzeFlughAbsolut: below it points are cut
+    std::optional<double> ZweiteHoehe;  // CEUROBOX SetzeFlughAbsolut: the tool-up height
+    std::optional<double> Zentriert;    // CEUROBOX SetzePosInfos: centre on EuroboxMitteX/Y
 };
 
 // The workpiece of [workpiece]; `given` is false when the profile has none.

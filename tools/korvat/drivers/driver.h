@@ -34,6 +34,9 @@ class Driver : public Sink {
     virtual void Abort() = 0;
     // Waits are over: true while the controller still carries out commands it holds.
     virtual bool Busy() = 0;
+    // Single step: every call waits for the controller's acknowledgement of what it sent and
+    // prints one line for it. False when asked for single step and the driver has none.
+    virtual bool SetStep(bool on) { return !on; }
 };
 
 struct DriverClass {

@@ -1,7 +1,11 @@
 // The online drivers of `korvat send`. Adding one: see driver.h.
 #include "tools/korvat/drivers/driver.h"
 
-#define KORVAT_DRIVERS(KORVAT_DRIVER) KORVAT_DRIVER(kB268)
+#define KORVAT_DRIVERS(KORVAT_DRIVER) \
+    KORVAT_DRIVER(kB268)              \
+    KORVAT_DRIVER(kChpgla)            \
+    KORVAT_DRIVER(kCsms68a)           \
+    KORVAT_DRIVER(kCeurobox)
 
 namespace korvat::tool {
 

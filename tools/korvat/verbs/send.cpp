@@ -39,6 +39,8 @@ struct SendOptions {
     std::string port;
     std::string onTimeout;  // empty: the program's --on-timeout
     int fromLine = 0;
+    bool step = false;  // single step: one acknowledged block a line
+    bool yes = false;   // confirm the operator's boxes without a terminal
 };
 
 // Code page 1252 text (the library's messages) for a UTF-8 terminal; the few characters of
@@ -72,7 +74,8 @@ std::string ErrorText(int code) {
 // does not keep once it was declined, and hands the terminal to the question meanwhile.
 class SendDialogs : public platform::DialogHandler {
   public:
-    SendDialogs(bool terminal, const std::string& onTimeout) : inner_(&platform::Dialogs()) {
+    SendDialogs(bool terminal, const std::string& onTimeout, bool yes)
+        : inner_(&platform::Dialogs()), terminal_(terminal), yes_(yes) {
         if (!terminal && !onTimeout.empty()) {
             own_ = std::make_unique<UnattendedDialogs>(onTimeout == "wait" ? OnTimeout::Wait
                                                                            : OnTimeout::Abort);
@@ -81,7 +84,24 @@ class SendDialogs : public platform::DialogHandler {
     }
     int MessageBox(HWND owner, const char* text, const char* caption, unsigned style) override {
         int code = 0;
-        if (caption && std::sscanf(caption, "Fehlernummer %d", &code) == 1) lastQuestion = code;
+        bool question = caption && std::sscanf(caption, "Fehlernummer %d", &code) == 1;
+        if (question) lastQuestion = code;
+        if (!question && !terminal_) {
+            // The machine asks the operator to act (clamp a tool, a new workpiece): confirmed
+            // only by --yes, never silently; otherwise the job stops here.
+            std::string t = Utf8(text ? text : "");
+            std::replace(t.begin(), t.end(), '\n', ' ');
+            std::replace(t.begin(), t.end(), '\t', ' ');
+            if (yes_) {
+                std::fprintf(stderr, "korvat: the machine asks: %s - confirmed (--yes)\n",
+                             t.c_str());
+                return platform::DefaultAnswer(style);
+            }
+            unanswered = "the machine asks the operator: " + t +
+                         " - there is no terminal to confirm it (--yes confirms such boxes)";
+            cx268io.SetzeAbbruchTaste();
+            return platform::DefaultAnswer(style);
+        }
         if (pause) pause(true);
         int answer = inner_->MessageBox(owner, text, caption, style);
         if (pause) pause(false);
@@ -95,12 +115,14 @@ class SendDialogs : public platform::DialogHandler {
         return inner_->TextInput(owner, title, prompt, text, maxLength);
     }
     int lastQuestion = 0;
+    std::string unanswered;  // an operator's box that could not be asked: why the job stopped
     // Hands the terminal to a question and back (the abort keys leave it alone meanwhile).
     std::function<void(bool)> pause;
 
   private:
     platform::DialogHandler* inner_;
     std::unique_ptr<UnattendedDialogs> own_;
+    bool terminal_, yes_;
 };
 
 // Escape on the terminal and Ctrl-C (SIGINT, also SIGTERM) become the Escape key event that the
@@ -261,7 +283,8 @@ int Send(const SendOptions& o) {
     if (driverClass == nullptr)
         throw JobError(machine.file, 0, 0,
                        "class " + machine.className +
-                           " writes programs; korvat send needs an online driver (B268)");
+                           " writes programs; korvat send needs an online driver (B268, CHPGLA, "
+                           "CSMS68A, CEUROBOX)");
     // The whole job is read first: a mistake anywhere in it stops send before the machine
     // moves, and --from-line needs what came before the line.
     std::unique_ptr<JobInput> input = OpenJob(o.job);
@@ -286,7 +309,7 @@ int Send(const SendOptions& o) {
     setenv(("KORVAT_COM" + std::to_string(com)).c_str(), device.c_str(), 1);
 
     bool terminal = isatty(STDIN_FILENO) && isatty(STDERR_FILENO);
-    SendDialogs dialogs(terminal, o.onTimeout);
+    SendDialogs dialogs(terminal, o.onTimeout, o.yes);
     // The program's handler comes back however send ends.
     struct Restore {
         platform::DialogHandler* handler;
@@ -319,6 +342,7 @@ int Send(const SendOptions& o) {
     };
     // What the channel's record and flags say went wrong.
     auto why = [&]() -> std::string {
+        if (!dialogs.unanswered.empty()) return dialogs.unanswered;
         if (keys.requested() || cx268io.Tastenabbruch) return "aborted by the operator";
         int code = cx268io.Fehlernummer;
         if (code == 0 && cx268io.Abgelehnt && dialogs.lastQuestion) code = dialogs.lastQuestion;
@@ -342,6 +366,11 @@ int Send(const SendOptions& o) {
         std::string what = why();
         closeLine();
         return fail(machine.className + " set-up failed: " + what);
+    }
+    if (o.step && !driver->SetStep(true)) {
+        done = calls.size();
+        closeLine();
+        return fail("--step: " + machine.className + " has no single-step mode (CHPGLA has)");
     }
     if (first > 0) Reenter(calls, first, *driver);
 
@@ -372,6 +401,7 @@ int Send(const SendOptions& o) {
     while (done < calls.size()) {
         if (keys.requested()) cx268io.SetzeAbbruchTaste();
         if (cx268io.Fehlerflag) break;
+        driver->SourceLine(calls[done].line);
         Dispatch(calls[done], *driver);
         if (cx268io.Fehlerflag) break;
         ++done;
@@ -443,6 +473,12 @@ std::function<int()> Setup(CLI::App& c) {
                  "resume at this line of the job: safe height, the line's XY, down at the plunge "
                  "feed, with the tool, spindle and feed in force there")
         ->check(CLI::PositiveNumber);
+    c.add_flag("--step", o->step,
+               "single step (CHPGLA): each block waits for the controller's acknowledgement; one "
+               "line is printed per acknowledged block");
+    c.add_flag("--yes", o->yes,
+               "without a terminal: confirm the machine's requests to the operator (clamp a tool, "
+               "a new workpiece); otherwise the job stops there with exit 1");
     c.footer(
         "Escape or Ctrl-C stops the job and the controller.\n"
         "Example (a simulated controller in another terminal):\n"
