@@ -179,12 +179,12 @@ bool FormatiereV(char* out, size_t size, const char* format, va_list args) {
                 int precision = a.precision < 0 ? 6 : a.precision;
                 if (!std::isfinite(v) || precision > 60) {
                     // Handed on as it came: printf writes it.
-                    char spec[32];
+                    char umwandlung[32];
                     int n = static_cast<int>(f - start);
-                    if (n >= static_cast<int>(sizeof spec)) n = sizeof spec - 1;
-                    std::memcpy(spec, start, n);
-                    spec[n] = 0;
-                    int len = std::snprintf(zahl, sizeof zahl, spec, v);
+                    if (n >= static_cast<int>(sizeof umwandlung)) n = sizeof umwandlung - 1;
+                    std::memcpy(umwandlung, start, n);
+                    umwandlung[n] = 0;
+                    int len = std::snprintf(zahl, sizeof zahl, umwandlung, v);
                     if (len > 0) o.Text(zahl, static_cast<size_t>(len));
                     continue;
                 }
