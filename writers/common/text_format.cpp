@@ -218,11 +218,11 @@ bool FormatiereV(char* out, size_t size, const char* format, va_list args) {
         }
         // Every other conversion: printf itself, for this one argument (the argument is read
         // by its type, as printf would read it).
-        char spec[32];
+        char umwandlung[32];
         int n = static_cast<int>(f - start);
-        if (n >= static_cast<int>(sizeof spec)) n = sizeof spec - 1;
-        std::memcpy(spec, start, n);
-        spec[n] = 0;
+        if (n >= static_cast<int>(sizeof umwandlung)) n = sizeof umwandlung - 1;
+        std::memcpy(umwandlung, start, n);
+        umwandlung[n] = 0;
         int len = -1;
         switch (a.conversion) {
             case 'd':
@@ -233,11 +233,11 @@ bool FormatiereV(char* out, size_t size, const char* format, va_list args) {
             case 'X':
             case 'c':
                 if (a.length == 'l' || a.length == 'z' || a.length == 'j' || a.length == 't')
-                    len = std::snprintf(zahl, sizeof zahl, spec, va_arg(ap, long));
+                    len = std::snprintf(zahl, sizeof zahl, umwandlung, va_arg(ap, long));
                 else if (a.length == 'L' || a.length == 'D')
-                    len = std::snprintf(zahl, sizeof zahl, spec, va_arg(ap, long long));
+                    len = std::snprintf(zahl, sizeof zahl, umwandlung, va_arg(ap, long long));
                 else
-                    len = std::snprintf(zahl, sizeof zahl, spec, va_arg(ap, int));
+                    len = std::snprintf(zahl, sizeof zahl, umwandlung, va_arg(ap, int));
                 break;
             case 'f':
             case 'F':
@@ -248,13 +248,13 @@ bool FormatiereV(char* out, size_t size, const char* format, va_list args) {
             case 'a':
             case 'A':
                 if (a.length == 'D')
-                    len = std::snprintf(zahl, sizeof zahl, spec, va_arg(ap, long double));
+                    len = std::snprintf(zahl, sizeof zahl, umwandlung, va_arg(ap, long double));
                 else
-                    len = std::snprintf(zahl, sizeof zahl, spec, va_arg(ap, double));
+                    len = std::snprintf(zahl, sizeof zahl, umwandlung, va_arg(ap, double));
                 break;
             case 's':
             case 'p':
-                len = std::snprintf(zahl, sizeof zahl, spec, va_arg(ap, void*));
+                len = std::snprintf(zahl, sizeof zahl, umwandlung, va_arg(ap, void*));
                 break;
             default:
                 o.Text(start, static_cast<size_t>(f - start));  // not a conversion: as written
