@@ -196,7 +196,7 @@ TEST_F(OnlineSim, SendDrivesEachSimulatorAndTheTraceAgreesWithRs274) {
             SCOPED_TRACE(std::string(job) + " on " + c.sim);
             auto sim = Start({c.sim, "--set", c.set, "--baud", "0"});
             std::string out;
-            EXPECT_EQ(0, Korvat("send '" + path + "' --machine '" + machines + c.machine +
+            EXPECT_EQ(0, Korvat("send --auto '" + path + "' --machine '" + machines + c.machine +
                                     ".ini' --port '" + sim->Path() + "'",
                                 &out))
                 << out;
@@ -216,9 +216,9 @@ TEST_F(OnlineSim, EuroboxAsksForTheToolAndStopsWithoutATerminalUnlessConfirmed) 
     {
         auto sim = Start({"eurobox", "--baud", "0"});
         std::string out;
-        EXPECT_EQ(
-            1, Korvat("send '" + job + "' --machine '" + machine + "' --port '" + sim->Path() + "'",
-                      &out));
+        EXPECT_EQ(1, Korvat("send --auto '" + job + "' --machine '" + machine + "' --port '" +
+                                sim->Path() + "'",
+                            &out));
         EXPECT_NE(std::string::npos,
                   out.find("the machine asks the operator: Werkzeug einspannen Nummer: 1"))
             << out;
@@ -226,8 +226,8 @@ TEST_F(OnlineSim, EuroboxAsksForTheToolAndStopsWithoutATerminalUnlessConfirmed) 
     }
     auto sim = Start({"eurobox", "--baud", "0"});
     std::string out;
-    EXPECT_EQ(0, Korvat("send '" + job + "' --machine '" + machine + "' --port '" + sim->Path() +
-                            "' --yes",
+    EXPECT_EQ(0, Korvat("send --auto '" + job + "' --machine '" + machine + "' --port '" +
+                            sim->Path() + "' --yes",
                         &out))
         << out;
     EXPECT_NE(std::string::npos, out.find("confirmed (--yes)")) << out;
@@ -243,7 +243,7 @@ TEST_F(OnlineSim, SendStepPrintsOneLinePerAcknowledgedBlock) {
     auto sim = Start({"hpgla", "--baud", "0"});
     std::string out;
     EXPECT_EQ(
-        0, Korvat("send '" + job +
+        0, Korvat("send --auto '" + job +
                       "' --machine '" KORVAT_SOURCE_DIR "/examples/machines/hpgla.ini' --port '" +
                       sim->Path() + "' --step",
                   &out))

@@ -35,11 +35,11 @@ struct Outcome {
     double seconds = 0;
 };
 
-// Runs korvat send with stdin from /dev/null (no terminal); at most 60 s.
+// Runs korvat send automatically with stdin from /dev/null (no terminal); at most 60 s.
 Outcome Send(const TempDir& dir, const std::string& port, const std::string& args) {
     auto start = std::chrono::steady_clock::now();
     std::string cmd = "cd '" + dir.path() + "' && timeout 60 '" KORVAT_PROGRAM "' send " + args +
-                      " --port " + port + " >/dev/null 2>err </dev/null";
+                      " --auto --port " + port + " >/dev/null 2>err </dev/null";
     int status = std::system(cmd.c_str());
     Outcome o;
     o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -241,8 +241,8 @@ TEST(SendAbort, CtrlCStopsTheJobAndTheControllerAndNothingFollows) {
     std::string job = dir.File("long.ngc");
     std::string err = dir.File("err");
     pid_t pid;
-    const char* argv[] = {KORVAT_PROGRAM,   "send",   job.c_str(),  "--machine",
-                          kProfile.c_str(), "--port", port.c_str(), nullptr};
+    const char* argv[] = {KORVAT_PROGRAM, "send",       job.c_str(), "--machine", kProfile.c_str(),
+                          "--port",       port.c_str(), "--auto",    nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);

@@ -43,7 +43,7 @@ class Estimate::Dialoge : public platform::DialogHandler {
 };
 
 Estimate::Estimate(const Machine& machine, const std::string& paramFile, bool lookahead,
-                   const std::string& jobFile, bool checks)
+                   const std::string& jobFile, bool checks, const SupervisorStart& start)
     : machine_(machine), jobFile_(jobFile), lookahead_(lookahead), satz_(new CSATZ) {
     bahnplan.Vergessen();
     if (!bahnplan.LadeDatei(paramFile.empty() ? nullptr : paramFile.c_str()) && !paramFile.empty())
@@ -52,10 +52,10 @@ Estimate::Estimate(const Machine& machine, const std::string& paramFile, bool lo
                        "magic words)");
     if (checks) dialoge_ = std::make_unique<Dialoge>(*this);
     window_.VorausschauEin = lookahead ? 1 : 0;
-    int anzeige = 0;
+    int anzeige = start.display;
     char ordner[] = "";
-    satz_->Start(&window_, 0, &anzeige, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                 nullptr, nullptr, ordner);
+    satz_->Start(&window_, start.machineType, &anzeige, start.dialog, start.hpgla, start.b268,
+                 nullptr, nullptr, nullptr, nullptr, nullptr, ordner);
     satz_->Parameter(0.0005f);
     satz_->Eil_V_Setz(static_cast<float>(machine.rapidXY), static_cast<float>(machine.rapidZ));
     if (checks && machine.travel.given) {
@@ -124,6 +124,13 @@ void Estimate::SetzeVorschuebe(float xy, float z) {
 void Estimate::Spinddreh(int32_t rpm) { satz_->Satz_Spinddreh(0, static_cast<float>(rpm)); }
 void Estimate::Spindea(int on, float) { satz_->Satz_Spindel(0, static_cast<short>(on != 0)); }
 void Estimate::Wait(float seconds) { satz_->Satz_Wait(seconds); }
+void Estimate::Stop() { satz_->Satz_Andere(6); }
+
+void Estimate::SStringln(int, const char* text) {
+    char zeile[256];
+    std::snprintf(zeile, sizeof zeile, "%s", text ? text : "");
+    satz_->Satz_String_Direkt(zeile);
+}
 
 void Estimate::CloseToolUse() {
     const double cut = static_cast<double>(satz_->WegVorschub) + satz_->WegVorschubZ;

@@ -1,12 +1,15 @@
 // The time estimate of a job: a sink that runs the job's calls through the library's job
 // supervisor (CSATZ) with the display off, as a host does beside program output, and checks the
-// path against the machine's travel and the workpiece on the way.
+// path against the machine's travel and the workpiece on the way. `korvat send` runs the same
+// sink beside the online driver with the live display on (SupervisorStart), so a job maps onto
+// the supervisor in one way only.
 //
 // How the calls map onto the supervisor (so that an estimate can be checked by hand):
 //   - a feed (SetzeVorschuebe, mm/min) gives Satz_Vorschub_xy_z(xy / 1000, z / 1000);
 //   - a rapid move that changes X or Y only gives Satz_XY_E, Z only Satz_Z_E, both Satz_XYZ_E;
 //   - a feed move likewise Satz_XY_V, Satz_Z_V, Satz_XYZ_V; an arc Satz_Kreis;
 //   - a move that changes nothing gives no call;
+//   - a programmed stop gives Satz_Andere(6), a raw line Satz_String_Direkt (display only);
 //   - the job starts with Satz_Andere(1013) and ends with Satz_WST_Ende(1).
 #pragma once
 
@@ -41,6 +44,17 @@ struct ToolUse {
     bool worn = false;
 };
 
+// How the supervisor is started: by default as beside program output (machine type 0, display
+// off). An online host gives the driver's machine type, the driver object the type needs, and
+// its display dialog.
+struct SupervisorStart {
+    int machineType = 0;
+    int display = 0;  // the host's display flag (Start clears it for the types without display)
+    HWND dialog = nullptr;
+    CHPGLA* hpgla = nullptr;
+    B268* b268 = nullptr;
+};
+
 class Estimate : public Sink {
   public:
     // Starts the supervisor for machine. paramFile: a machine parameter file, "" for the
@@ -48,7 +62,7 @@ class Estimate : public Sink {
     // estimate's lifetime); without, the estimate leaves the dialogs alone. Throws JobError when
     // the file is not a parameter file.
     Estimate(const Machine& machine, const std::string& paramFile, bool lookahead,
-             const std::string& jobFile, bool checks = true);
+             const std::string& jobFile, bool checks = true, const SupervisorStart& start = {});
     ~Estimate() override;
 
     void SourceLine(int line) override { line_ = line; }
@@ -65,13 +79,14 @@ class Estimate : public Sink {
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
                double ez, int kind) override;
     void Wait(float seconds) override;
-    void Stop() override {}
-    void SStringln(int, const char*) override {}
+    void Stop() override;
+    void SStringln(int, const char* text) override;
 
     // Ends the job (Satz_WST_Ende(1)) and accounts the tool uses. Call once, after the job.
     void Finish();
 
     const CSATZ& satz() const { return *satz_; }
+    CSATZ& satz() { return *satz_; }
     const std::vector<Violation>& violations() const { return violations_; }
     const std::vector<ToolUse>& tools() const { return tools_; }
     int blocks() const { return blocks_; }

@@ -15,21 +15,6 @@ struct Choice {
     int id;
 };
 
-// Texts come in code page 1252; the terminal speaks UTF-8.
-std::string ToUtf8(const char* text) {
-    std::string out;
-    for (const char* p = text; *p != 0; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 bool ReadLine(std::string* line) {
     char buffer[256];
     if (std::fgets(buffer, sizeof buffer, stdin) == nullptr) return false;
@@ -39,6 +24,33 @@ bool ReadLine(std::string* line) {
 }
 
 }  // namespace
+
+std::string ToUtf8(const char* text) {
+    // 0x80 to 0x9F: the code page's own characters (0 where it has none).
+    static const char16_t kMitte[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    std::string out;
+    for (const char* p = text; *p != 0; ++p) {
+        unsigned c = static_cast<unsigned char>(*p);
+        if (c >= 0x80 && c < 0xA0) {
+            c = kMitte[c - 0x80];
+            if (c == 0) c = '?';
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
 
 int TerminalDialogs::MessageBox(HWND, const char* text, const char* caption, unsigned style) {
     static const Choice ok[] = {{'o', "[o]k", IDOK}};

@@ -3,9 +3,15 @@
 // default button, as an unattended run would.
 #pragma once
 
+#include <string>
+
 #include "platform/dialogs.h"
 
 namespace korvat::tool {
+
+// A library text (Windows code page 1252) for a UTF-8 terminal; the code page's five unused
+// bytes show as '?'.
+std::string ToUtf8(const char* text);
 
 class TerminalDialogs : public platform::DialogHandler {
   public:

@@ -45,6 +45,8 @@ class B268Driver : public Driver {
     }
 
     void Abort() override { b_.BAbbruch(); }
+    int MachineType() const override { return 1; }
+    B268* B268Object() override { return &b_; }
 
     bool Busy() override {
         b_.MFStatus();

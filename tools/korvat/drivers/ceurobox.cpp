@@ -37,6 +37,8 @@ class EuroboxDriver : public Driver {
 
     DriverState State() override { return {}; }
     void Abort() override { d_.Ende(0); }
+    // On the shared channel without a wait of its own, like CSMS68A (type 4).
+    int MachineType() const override { return 4; }
     // The job is over: lift the tool and go home, as the controller's end of a job.
     bool Busy() override {
         if (!ended_) d_.Ende(0);

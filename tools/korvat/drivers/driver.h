@@ -13,6 +13,9 @@
 #include "tools/korvat/profile.h"
 #include "tools/korvat/sink.h"
 
+class CHPGLA;
+class B268;
+
 namespace korvat::tool {
 
 // What the terminal shows of the controller while a job runs.
@@ -37,6 +40,11 @@ class Driver : public Sink {
     // Single step: every call waits for the controller's acknowledgement of what it sent and
     // prints one line for it. False when asked for single step and the driver has none.
     virtual bool SetStep(bool on) { return !on; }
+    // The job supervisor's machine type for this driver, and the driver object that type
+    // reaches (1: B268, 3: CHPGLA, which the supervisor waits for at every block).
+    virtual int MachineType() const = 0;
+    virtual CHPGLA* Hpgla() { return nullptr; }
+    virtual B268* B268Object() { return nullptr; }
 };
 
 struct DriverClass {

@@ -60,6 +60,13 @@ class HpglaDriver : public Driver {
         return s;
     }
     void Abort() override { d_.BPuffClear(); }
+    // CSMS68A has no acknowledged single step of its own: like the other machines on the shared
+    // channel without a wait (type 4), its keys and aborts go through the channel.
+    int MachineType() const override { return std::is_same_v<D, CHPGLA> ? 3 : 4; }
+    CHPGLA* Hpgla() override {
+        if constexpr (std::is_same_v<D, CHPGLA>) return &d_;
+        return nullptr;
+    }
     bool Busy() override { return false; }
 
     void SetzeVorschuebe(float xy, float z) override {

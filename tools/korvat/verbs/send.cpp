@@ -1,9 +1,13 @@
 // korvat send: drives a machine online. Opens the library's channel on the machine's line, runs
-// the driver's set-up in the host's order, streams the job through the driver, shows the
-// progress and the controller's state on a terminal, and stops cleanly on Escape or Ctrl-C.
+// the driver's set-up in the host's order, then streams the job block by block through the
+// driver and, beside it, through the job supervisor (CSATZ) with the live block display on: the
+// terminal shows the last three blocks, the position, the status and the progress. Single step
+// (Return the next block, A automatic, S single step again, Escape abort) or automatic (--auto).
+// Stops cleanly on Escape or Ctrl-C.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -23,10 +27,13 @@
 #include "common/fxtexte.h"
 #include "platform/dialogs.h"
 #include "platform/events.h"
+#include "tools/korvat/block_display.h"
 #include "tools/korvat/drivers/driver.h"
 #include "tools/korvat/errors.h"
+#include "tools/korvat/estimate.h"
 #include "tools/korvat/program.h"
 #include "tools/korvat/recorder.h"
+#include "tools/korvat/terminal_dialogs.h"
 #include "tools/korvat/unattended_dialogs.h"
 #include "tools/korvat/verbs/verb.h"
 
@@ -39,33 +46,16 @@ struct SendOptions {
     std::string port;
     std::string onTimeout;  // empty: the program's --on-timeout
     int fromLine = 0;
-    bool step = false;  // single step: one acknowledged block a line
-    bool yes = false;   // confirm the operator's boxes without a terminal
+    bool step = false;       // CHPGLA: one line printed per acknowledged call
+    bool automatic = false;  // start in automatic mode (else single step)
+    bool yes = false;        // confirm the operator's boxes without a terminal
 };
-
-// Code page 1252 text (the library's messages) for a UTF-8 terminal; the few characters of
-// 0x80-0x9F that have no Latin-1 place show as '?'.
-std::string Utf8(const char* text) {
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        unsigned c = *p;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0xA0) {
-            out += '?';
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 // "error 1021: <text>" for a library error number.
 std::string ErrorText(int code) {
     char text[256] = "";
     LadeRcString(static_cast<int16_t>(code), text, 255);
-    return "error " + std::to_string(code) + (text[0] ? ": " + Utf8(text) : "");
+    return "error " + std::to_string(code) + (text[0] ? ": " + ToUtf8(text) : "");
 }
 
 // The operator's questions (go on after a time-out, 1018/1019) go to the handler the program
@@ -89,7 +79,7 @@ class SendDialogs : public platform::DialogHandler {
         if (!question && !terminal_) {
             // The machine asks the operator to act (clamp a tool, a new workpiece): confirmed
             // only by --yes, never silently; otherwise the job stops here.
-            std::string t = Utf8(text ? text : "");
+            std::string t = ToUtf8(text ? text : "");
             std::replace(t.begin(), t.end(), '\n', ' ');
             std::replace(t.begin(), t.end(), '\t', ' ');
             if (yes_) {
@@ -102,13 +92,19 @@ class SendDialogs : public platform::DialogHandler {
             cx268io.SetzeAbbruchTaste();
             return platform::DefaultAnswer(style);
         }
+        if (display) display->Release();
         if (pause) pause(true);
         int answer = inner_->MessageBox(owner, text, caption, style);
         if (pause) pause(false);
         return answer;
     }
     void InfoBox(HWND owner, const char* title, const char* text) override {
+        if (display) display->Release();
         inner_->InfoBox(owner, title, text);
+    }
+    // The supervisor's block display dialog: its items go to the terminal.
+    void ItemChanged(HWND, int item, const char* text) override {
+        if (display) display->Item(item, text);
     }
     int TextInput(HWND owner, const char* title, const char* prompt, char* text,
                   int maxLength) override {
@@ -118,6 +114,7 @@ class SendDialogs : public platform::DialogHandler {
     std::string unanswered;  // an operator's box that could not be asked: why the job stopped
     // Hands the terminal to a question and back (the abort keys leave it alone meanwhile).
     std::function<void(bool)> pause;
+    BlockDisplay* display = nullptr;
 
   private:
     platform::DialogHandler* inner_;
@@ -125,17 +122,20 @@ class SendDialogs : public platform::DialogHandler {
     bool terminal_, yes_;
 };
 
-// Escape on the terminal and Ctrl-C (SIGINT, also SIGTERM) become the Escape key event that the
-// library's keyboard poll looks for, so an abort is seen inside the library's waits too.
+// The operator's keys. Every key typed on the terminal becomes a key-down event in the platform's
+// queue, where the supervisor's single step (Return, A, Escape) and the channel's keyboard poll
+// (S and Escape while the job runs) take them. Ctrl-C (SIGINT, also SIGTERM) and a terminal that
+// goes away become Escape, so an abort is seen inside the library's waits too and no wait for a
+// key outlives the terminal.
 int signalPipe[2] = {-1, -1};
 void OnSignal(int) {
     char c = 1;
     (void)!write(signalPipe[1], &c, 1);
 }
 
-class AbortKeys {
+class OperatorKeys {
   public:
-    explicit AbortKeys(bool terminal) : terminal_(terminal) {
+    explicit OperatorKeys(bool terminal) : terminal_(terminal) {
         if (pipe(signalPipe) != 0) signalPipe[0] = signalPipe[1] = -1;
         struct sigaction sa;
         std::memset(&sa, 0, sizeof sa);
@@ -152,7 +152,7 @@ class AbortKeys {
         }
         watcher_ = std::thread([this] { Watch(); });
     }
-    ~AbortKeys() {
+    ~OperatorKeys() {
         running_ = false;
         watcher_.join();
         if (restore_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
@@ -178,14 +178,26 @@ class AbortKeys {
             char c = 0;
             bool abort = false;
             if (p[0].revents & POLLIN) abort = read(signalPipe[0], &c, 1) == 1;
-            if ((p[1].revents & POLLIN) && read(STDIN_FILENO, &c, 1) == 1 && c == 27) abort = true;
+            if (p[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+                if (read(STDIN_FILENO, &c, 1) != 1) {
+                    abort = true;  // the terminal is gone: nobody is left to press a key
+                    terminal_ = false;
+                } else if (c == 27) {
+                    abort = true;
+                } else {
+                    // The terminal sends Return as CR or (translated) LF.
+                    const int key = c == '\r' || c == '\n' ? static_cast<int>(VK_RETURN)
+                                                           : static_cast<unsigned char>(c);
+                    platform::PostEvent({platform::Event::KeyDown, key, nullptr});
+                }
+            }
             if (abort) {
                 requested_ = true;
                 platform::PostEvent({platform::Event::KeyDown, VK_ESCAPE, nullptr});
             }
         }
     }
-    bool terminal_;
+    std::atomic<bool> terminal_;
     bool restore_ = false;
     termios saved_{}, keys_{};
     struct sigaction oldInt_ {
@@ -200,6 +212,71 @@ std::string Clock(double seconds) {
     std::snprintf(t, sizeof t, "%d:%02d", s / 60, s % 60);
     return t;
 }
+
+// Every call goes to the driver, which sends it, and then to the supervisor, which shows the
+// block and, in single step, waits for the operator before the next call is sent. Once the
+// channel has stopped (a fault, an abort) the supervisor is left out: nothing is shown of a block
+// that was not sent, and no step waits for a key.
+class Beside : public Sink {
+  public:
+    Beside(Driver& driver, Estimate& supervisor) : d_(driver), s_(supervisor) {}
+    void SourceLine(int line) override {
+        d_.SourceLine(line);
+        s_.SourceLine(line);
+    }
+    void SetzeVorschuebe(float xy, float z) override {
+        Both([&](Sink& k) { k.SetzeVorschuebe(xy, z); });
+    }
+    void SetzeVorschub(float feed) override {
+        Both([&](Sink& k) { k.SetzeVorschub(feed); });
+    }
+    void Spinddreh(int32_t rpm) override {
+        Both([&](Sink& k) { k.Spinddreh(rpm); });
+    }
+    void Spindea(int on, float dwell) override {
+        Both([&](Sink& k) { k.Spindea(on, dwell); });
+    }
+    void WkzW(int flags, int tool) override {
+        Both([&](Sink& k) { k.WkzW(flags, tool); });
+    }
+    void Move(double x, double y) override {
+        Both([&](Sink& k) { k.Move(x, y); });
+    }
+    void Move3(double x, double y, double z) override {
+        Both([&](Sink& k) { k.Move3(x, y, z); });
+    }
+    void MoveZ(double z) override {
+        Both([&](Sink& k) { k.MoveZ(z); });
+    }
+    void Draw(double x, double y) override {
+        Both([&](Sink& k) { k.Draw(x, y); });
+    }
+    void Draw3(double x, double y, double z) override {
+        Both([&](Sink& k) { k.Draw3(x, y, z); });
+    }
+    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
+               double ez, int kind) override {
+        Both([&](Sink& k) { k.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind); });
+    }
+    void Wait(float seconds) override {
+        Both([&](Sink& k) { k.Wait(seconds); });
+    }
+    void Stop() override {
+        Both([&](Sink& k) { k.Stop(); });
+    }
+    void SStringln(int numbered, const char* text) override {
+        Both([&](Sink& k) { k.SStringln(numbered, text); });
+    }
+
+  private:
+    template <class F>
+    void Both(F call) {
+        call(d_);
+        if (!cx268io.Fehlerflag) call(s_);
+    }
+    Driver& d_;
+    Estimate& s_;
+};
 
 // The safe way back into a job at call `from`: the state in force there (feeds, tool, spindle),
 // a rapid to the job's highest Z, to the XY where the call starts, then down at the plunge feed.
@@ -309,14 +386,29 @@ int Send(const SendOptions& o) {
     setenv(("KORVAT_COM" + std::to_string(com)).c_str(), device.c_str(), 1);
 
     bool terminal = isatty(STDIN_FILENO) && isatty(STDERR_FILENO);
+    if (!terminal && !o.automatic) {
+        // Single step waits for Return at every block: without a terminal nobody could press
+        // it, and the job would never end.
+        std::fprintf(stderr,
+                     "korvat: send starts in single step and waits for Return at every block; "
+                     "there is no terminal to press it on (give --auto to run the job "
+                     "automatically)\n");
+        return kExitJob;
+    }
+    // The live block display: a panel on the terminal, else a log of the blocks on stdout.
+    int width = 80;
+    winsize ws{};
+    if (terminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) width = ws.ws_col;
+    BlockDisplay display(terminal ? stderr : stdout, terminal, width);
     SendDialogs dialogs(terminal, o.onTimeout, o.yes);
+    dialogs.display = &display;
     // The program's handler comes back however send ends.
     struct Restore {
         platform::DialogHandler* handler;
         ~Restore() { platform::SetDialogHandler(handler); }
     } restore{&platform::Dialogs()};
     platform::SetDialogHandler(&dialogs);
-    AbortKeys keys(terminal);
+    OperatorKeys keys(terminal);
     dialogs.pause = [&keys](bool p) { keys.Pause(p); };
     auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] {
@@ -336,7 +428,7 @@ int Send(const SendOptions& o) {
             if (calls[done].line > 0)
                 where += " (" + jobFile + " line " + std::to_string(calls[done].line) + ")";
         }
-        if (terminal) std::fputc('\n', stderr);
+        display.Release();
         std::fprintf(stderr, "korvat: %s%s\n", what.c_str(), where.c_str());
         return kExitJob;
     };
@@ -348,7 +440,7 @@ int Send(const SendOptions& o) {
         if (code == 0 && cx268io.Abgelehnt && dialogs.lastQuestion) code = dialogs.lastQuestion;
         if (code != 0) {
             std::string t = ErrorText(code);
-            if (cx268io.Fehlertext1[0]) t += std::string(" (") + Utf8(cx268io.Fehlertext1) + ")";
+            if (cx268io.Fehlertext1[0]) t += std::string(" (") + ToUtf8(cx268io.Fehlertext1) + ")";
             return t;
         }
         if (cx268io.Stoppanforderung) return "the controller reported fault A (stop)";
@@ -372,7 +464,33 @@ int Send(const SendOptions& o) {
         closeLine();
         return fail("--step: " + machine.className + " has no single-step mode (CHPGLA has)");
     }
-    if (first > 0) Reenter(calls, first, *driver);
+    // The job supervisor beside the driver, as the host starts it once the driver is set up:
+    // the driver's machine type (B268 1, CHPGLA 3 waiting for the controller at every block,
+    // CSMS68A and CEUROBOX 4), the display on. Types 1 and 4 switch the host's dialog display
+    // off; here the terminal is that display and the operator steps through the job on it, so
+    // send switches it back on. The keys of these types (S while the job runs, the abort) go
+    // through the shared channel, as for type 3.
+    SupervisorStart supervision;
+    supervision.machineType = driver->MachineType();
+    supervision.display = 1;
+    supervision.hpgla = driver->Hpgla();
+    supervision.b268 = driver->B268Object();
+    Estimate supervisor(machine, "", false, jobFile, false, supervision);
+    CSATZ& satz = supervisor.satz();
+    satz.AnzeigeEin = 1;
+    if (o.automatic) satz.Automatik = 1;
+    Beside beside(*driver, supervisor);
+    // S typed while the job runs reaches the supervisor as the channel's last key and brings
+    // single step back; once it has, it is spent (only type 1 clears it when A is pressed, and
+    // left standing it would undo every later A at once).
+    auto spendS = [&] {
+        const uint8_t taste = cx268io.LetzteTaste;
+        if (!satz.Automatik && (taste == 'S' || taste == 's')) cx268io.LetzteTaste = 0;
+    };
+    if (first > 0) {
+        Reenter(calls, first, beside);
+        spendS();
+    }
 
     // The job, call by call; the terminal shows progress and the controller's state.
     double lastShown = -10, lastState = -10;
@@ -387,7 +505,7 @@ int Send(const SendOptions& o) {
             state = driver->State();
         }
         char line[200];
-        int n = std::snprintf(line, sizeof line, "\r%zu/%zu blocks  %s  %s%s", done, calls.size(),
+        int n = std::snprintf(line, sizeof line, "%zu/%zu blocks  %s  %s%s", done, calls.size(),
                               Clock(now).c_str(), state.busy ? "busy" : "idle",
                               state.hold ? ", hold" : "");
         if (state.freeBuffer >= 0)
@@ -395,15 +513,15 @@ int Send(const SendOptions& o) {
         if (state.havePosition)
             std::snprintf(line + n, sizeof line - n, "  X%.3f Y%.3f Z%.3f ", state.x, state.y,
                           state.z);
-        std::fputs(line, stderr);
-        std::fflush(stderr);
+        display.Progress(line);
     };
     while (done < calls.size()) {
-        if (keys.requested()) cx268io.SetzeAbbruchTaste();
+        if (keys.requested()) satz.SetzeFehlerInSteuerung();
         if (cx268io.Fehlerflag) break;
-        driver->SourceLine(calls[done].line);
-        Dispatch(calls[done], *driver);
+        beside.SourceLine(calls[done].line);
+        Dispatch(calls[done], beside);
         if (cx268io.Fehlerflag) break;
+        spendS();
         ++done;
         show(false);
     }
@@ -427,7 +545,7 @@ int Send(const SendOptions& o) {
             since = elapsed();
         }
     }
-    if (keys.requested()) cx268io.SetzeAbbruchTaste();
+    if (keys.requested()) satz.SetzeFehlerInSteuerung();
     if (cx268io.Fehlerflag) {
         std::string what = why();
         bool aborted = keys.requested() || cx268io.Tastenabbruch;
@@ -442,14 +560,17 @@ int Send(const SendOptions& o) {
             cx268io.pflush();
             cx268io.SetzeTimeout(1, 10000);
             driver->Abort();
+            satz.Ende();
             what += ", the controller was told to stop";
         }
         closeLine();
         return fail(what);
     }
+    supervisor.Finish();
+    satz.Ende();
     show(true);
     closeLine();
-    if (terminal) std::fputc('\n', stderr);
+    display.Release();
     std::fprintf(stderr, "korvat: %s sent to %s (%s) on %s: %zu blocks in %s\n", jobFile.c_str(),
                  machine.file.c_str(), machine.className.c_str(), device.c_str(),
                  calls.size() - first, Clock(elapsed()).c_str());
@@ -473,14 +594,20 @@ std::function<int()> Setup(CLI::App& c) {
                  "resume at this line of the job: safe height, the line's XY, down at the plunge "
                  "feed, with the tool, spindle and feed in force there")
         ->check(CLI::PositiveNumber);
+    c.add_flag("--auto", o->automatic,
+               "run the job automatically from the start (S on the terminal goes to single step); "
+               "without a terminal send runs only with --auto");
     c.add_flag("--step", o->step,
-               "single step (CHPGLA): each block waits for the controller's acknowledgement; one "
-               "line is printed per acknowledged block");
+               "CHPGLA: print one line per call the controller acknowledged (the block display "
+               "waits for each block's acknowledgement anyway)");
     c.add_flag("--yes", o->yes,
                "without a terminal: confirm the machine's requests to the operator (clamp a tool, "
                "a new workpiece); otherwise the job stops there with exit 1");
     c.footer(
-        "Escape or Ctrl-C stops the job and the controller.\n"
+        "The terminal shows the last three blocks, the position and the status. Single step:\n"
+        "Return sends the next block, A runs on automatically, S goes back to single step.\n"
+        "Escape or Ctrl-C stops the job and the controller. Without a terminal (--auto) the\n"
+        "blocks are written to standard output, one a line.\n"
         "Example (a simulated controller in another terminal):\n"
         "  korvat sim b268\n"
         "  korvat send examples/jobs/plate.ngc --machine b268 --port /dev/pts/5");

@@ -1,0 +1,247 @@
+// The live block display of korvat send against the simulated controllers: the blocks as the
+// job supervisor shows them (without a terminal, --auto: one line a block on stdout), the refusal
+// to single-step without a terminal, and a single-step session on a pseudo-terminal played as
+// the operator's terminal (Return, A, S, Escape).
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/golden.h"
+#include "support/sim.h"
+
+extern char** environ;
+
+namespace korvat::test {
+namespace {
+
+const std::string kMachines = KORVAT_SOURCE_DIR "/examples/machines/";
+
+struct Result {
+    int exit = -1;
+    std::string out, err;
+};
+
+// korvat send without a terminal (stdin /dev/null); at most 60 s.
+Result SendWithoutTerminal(const TempDir& dir, const std::string& args) {
+    std::string cmd = "cd '" + dir.path() + "' && timeout 60 '" KORVAT_PROGRAM "' send " + args +
+                      " >out 2>err </dev/null";
+    int status = std::system(cmd.c_str());
+    Result r;
+    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadFile(dir.File("out"));
+    r.err = ReadFile(dir.File("err"));
+    return r;
+}
+
+// The job of the log tests: a rapid in all three axes, a plunge, a cut, a stop, a retract.
+const char kJob[] = "G21 G90\nG0 X10 Y20 Z5\nG1 Z-1 F600\nG1 X30\nM0\nG0 Z5\nM30\n";
+
+// Written from the block formats: "G0\tX%-10.3f Y%-10.3f\tZ%-10.3f", the Z feed line with the
+// Z feed's suffix "\tF%-10.1f" (which makes the next XY line show its feed again), the stop as
+// "M00"; the automatic status comes with the first block.
+const char kLog[] =
+    "G0\tX10.000     Y20.000    \tZ5.000     \n"
+    "-- Automatik l\xc3\xa4uft - S = Einzelschritt, Esc = Abbruch\n"
+    "G1\t\t\t\t\t\t\tZ-1.000    \tF600.0     \n"
+    "G1\tX30.000     Y20.000    \tF600.0     \n"
+    "M00\n"
+    "G0\t\t\t\t\t\t\tZ5.000     \n";
+
+TEST(SendDisplay, AutomaticRunWithoutTerminalLogsEveryBlockAsTheSupervisorShowsIt) {
+    struct Case {
+        std::vector<std::string> sim;
+        const char* machine;
+    } cases[] = {{{"b268", "--baud", "0"}, "b268.ini"},
+                 {{"hpgla", "--set", "steps=1000", "--baud", "0"}, "hpgla.ini"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.machine);
+        TempDir dir;
+        WriteFile(dir.File("job.ngc"), kJob);
+        SimProcess sim(KORVAT_PROGRAM, c.sim);
+        Result r = SendWithoutTerminal(
+            dir, "job.ngc --auto --machine " + kMachines + c.machine + " --port " + sim.Path());
+        EXPECT_EQ(0, r.exit) << r.err;
+        EXPECT_TRUE(SameBytes(kLog, r.out));
+        std::string summary = sim.Stop();
+        EXPECT_EQ(std::string::npos, summary.find("korvat sim: ")) << summary;
+    }
+}
+
+TEST(SendDisplay, WithoutTerminalSingleStepIsRefusedBeforeTheLineIsOpened) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), kJob);
+    Result r = SendWithoutTerminal(
+        dir, "job.ngc --machine " + kMachines + "b268.ini --port /nonexistent/tty");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(0u, r.err.find("korvat: send starts in single step and waits for Return at every "
+                             "block; there is no terminal to press it on (give --auto"))
+        << r.err;
+}
+
+// korvat send with a pseudo-terminal as its terminal (stdin, stdout, stderr); the test types on
+// the master side and collects what the program writes there.
+class Terminal {
+  public:
+    explicit Terminal(const std::vector<std::string>& args) {
+        int slave = -1;
+        if (openpty(&master_, &slave, nullptr, nullptr, nullptr) != 0) {
+            ADD_FAILURE() << "no pseudo-terminal";
+            return;
+        }
+        std::vector<std::string> argv{KORVAT_PROGRAM, "send"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> cargv;
+        for (std::string& a : argv) cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        for (int fd : {0, 1, 2}) posix_spawn_file_actions_adddup2(&actions, slave, fd);
+        posix_spawn_file_actions_addclose(&actions, master_);
+        if (posix_spawn(&pid_, KORVAT_PROGRAM, &actions, nullptr, cargv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(slave);
+        reader_ = std::thread([this] { Read(); });
+    }
+    ~Terminal() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        running_ = false;
+        reader_.join();
+        close(master_);
+    }
+    void Type(const std::string& keys) { (void)!write(master_, keys.data(), keys.size()); }
+    // Waits up to timeout_ms until `text` appears after position `from` of the output; returns
+    // the position after it, or npos.
+    size_t WaitFor(const std::string& text, size_t from, int timeout_ms = 20000) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (std::chrono::steady_clock::now() < until) {
+            {
+                std::lock_guard<std::mutex> g(lock_);
+                size_t at = out_.find(text, from);
+                if (at != std::string::npos) return at + text.size();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return std::string::npos;
+    }
+    // Waits up to timeout_ms for the program to end; its exit code, -1 when it did not.
+    int Wait(int timeout_ms) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        int status = 0;
+        while (std::chrono::steady_clock::now() < until) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+    std::string Output() {
+        std::lock_guard<std::mutex> g(lock_);
+        return out_;
+    }
+
+  private:
+    void Read() {
+        char buf[4096];
+        while (running_) {
+            pollfd p{master_, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            ssize_t n = read(master_, buf, sizeof buf);
+            if (n <= 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
+            std::lock_guard<std::mutex> g(lock_);
+            out_.append(buf, static_cast<size_t>(n));
+        }
+    }
+    int master_ = -1;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    std::thread reader_;
+    std::atomic<bool> running_{true};
+    std::mutex lock_;
+    std::string out_;
+};
+
+const char kWaiting[] =
+    "Einzelschritt: Return = n\xc3\xa4"
+    "chster Satz, A = Automatik, Esc = Abbruch";
+const char kRunning[] = "Automatik l\xc3\xa4uft - S = Einzelschritt, Esc = Abbruch";
+
+TEST(SendDisplay, SingleStepOnATerminalReturnAThenSThenEscapeStopsTheController) {
+    TempDir dir;
+    // More short cuts than the line carries in the few seconds the session lasts.
+    std::string job = "G21 G90\nG0 X0 Y0 Z5\nG1 Z-1 F600\n";
+    for (int i = 1; i <= 3000; ++i)
+        job += "G1 X" + std::to_string(i % 20) + " Y" + std::to_string(i / 20) + "\n";
+    WriteFile(dir.File("long.ngc"), job + "G0 Z5\nM30\n");
+    std::string log = dir.File("received.bin");
+    SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "9600", "--log", log});
+    Terminal t({dir.File("long.ngc"), "--machine", kMachines + "b268.ini", "--port", sim.Path()});
+
+    // The first block (Z only: the tabs of the empty X and Y columns expanded behind the
+    // panel's "> " mark) is sent and shown; then the supervisor waits for the operator.
+    size_t at = t.WaitFor("> G0" + std::string(52, ' ') + "Z5.000", 0);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    at = t.WaitFor(kWaiting, at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(std::string::npos, t.Output().find("Z-1.000", at)) << "a block ran without Return";
+
+    t.Type("\r");  // the plunge, with the Z feed
+    at = t.WaitFor("> G1" + std::string(52, ' ') + "Z-1.000         F600.0", at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    at = t.WaitFor("  X   Y   Z -1.000", at);
+    ASSERT_NE(std::string::npos, at) << "the position (no X, Y yet)" << t.Output();
+    at = t.WaitFor(kWaiting, at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+
+    t.Type("a");  // runs on by itself
+    at = t.WaitFor(kRunning, at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    at = t.WaitFor("> G1    X5.000", at);  // some blocks later
+    ASSERT_NE(std::string::npos, at) << t.Output();
+
+    t.Type("s");  // seen by the channel while it writes: single step at the next block
+    at = t.WaitFor(kWaiting, at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+
+    t.Type("\x1b");
+    EXPECT_EQ(1, t.Wait(30000)) << t.Output();
+    std::string out = t.Output();
+    EXPECT_NE(std::string::npos,
+              out.find("korvat: aborted by the operator, the controller was told to stop; "
+                       "stopped at block "))
+        << out;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::string summary = sim.Stop();
+    EXPECT_NE(std::string::npos, summary.find("aborts 1")) << summary;
+    std::string received = ReadFile(log);
+    const std::string abort = "\x1bO*A\r\n";
+    ASSERT_GE(received.size(), abort.size());
+    EXPECT_EQ(abort, received.substr(received.size() - abort.size())) << "nothing after the abort";
+}
+
+}  // namespace
+}  // namespace korvat::test
