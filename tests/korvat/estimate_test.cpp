@@ -102,6 +102,33 @@ TEST_F(Estimate, LookAheadTimesTheFeedMovesWithTheControllerModel) {
     EXPECT_EQ(0u, r.out.find("0.166633 0.166633 0.166633 0.261045 0.760945\n")) << r.out;
 }
 
+// A helix is timed as its arc at the XY feed and then its Z change at the Z feed, and the job
+// goes on from its end Z. At 6000 mm/min from and to 18 mm/min: the 100 mm line 0.0110778 +
+// (100 - 66.66607) / 6000 = 0.0166334 min, the half circle of radius 50 (157.0796 mm) 0.0110778
+// + (157.0796 - 66.66607) / 6000 = 0.0261467 min; the helix's 40 mm down never reach the feed:
+// peak sqrt(20 x 1,080,000 + 18^2) = 4647.6149, 2 x (4647.6149 - 18) / 1,080,000 = 0.0085734
+// min; the 10 mm up from -40 to -30 likewise peak sqrt(5 x 1,080,000 + 18^2) = 2323.8597,
+// 0.0042701 min.
+TEST_F(Estimate, HelixAccountsItsZAndTheJobGoesOnFromItsEndZ) {
+    WriteFile(dir.File("helix.ngc"),
+              "G21 G90 G17\nG0 X0 Y0 Z0\nG1 X100 F6000\nG3 X0 Y0 I-50 J0 Z-40\nG1 Z-30\nM30\n");
+    WriteFile(dir.File("extremes.py"),
+              "import json, sys\nd = json.load(sys.stdin)\ne = d['extremes']\n"
+              "print('%.3f %.3f %d' % (e['min_z'], e['max_z'], d['blocks']))\n");
+    Outcome r =
+        Korvat(dir.path(), "estimate helix.ngc --machine estimate.ini --json", "python3 zahlen.py");
+    EXPECT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ(
+        "0.000000 0.012843 0.000000 0.042780 0.055624\n"
+        "0.000 50.000 0.000 257.080\n"
+        "[(None, 307.08, False)]\n"
+        "[]\n",
+        r.out);
+    r = Korvat(dir.path(), "estimate helix.ngc --machine estimate.ini --json",
+               "python3 extremes.py");
+    EXPECT_EQ("-40.000 -30.000 3\n", r.out);
+}
+
 TEST_F(Estimate, ParameterFileMustBeOne) {
     WriteFile(dir.File("para.bin"), std::string(3072, '\0'));
     Outcome r = Korvat(dir.path(), "estimate estimate.ngc --machine estimate.ini --param para.bin");

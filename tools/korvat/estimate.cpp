@@ -223,6 +223,11 @@ void Estimate::Kreis(double cx, double cy, double r, double start, double sweep,
     satz_->Satz_Kreis(static_cast<float>(ex), static_cast<float>(ey), static_cast<float>(cx),
                       static_cast<float>(cy), static_cast<float>(r), static_cast<float>(start),
                       static_cast<float>(sweep));
+    // A helix: the arc in the plane, then its Z change as a Z feed move to the end Z. The
+    // supervisor knows only plane arcs; timing the two one after the other errs on the long side
+    // (a machine moves Z during the arc), and the Z distance, the Z extremes and the last
+    // position come out as they are.
+    if (static_cast<float>(ez) != static_cast<float>(z_)) satz_->Satz_Z_V(static_cast<float>(ez));
     x_ = ex, y_ = ey, z_ = ez;
 }
 
