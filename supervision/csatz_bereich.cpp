@@ -104,6 +104,19 @@ int16_t CSATZ::WSTTesteKoordinate(float x, float y) {
 
 int16_t CSATZ::WSTTesteKreis(float endX, float endY, float centreX, float centreY, float radius,
                              float startAngle, float sweep) {
+    // Without a workpiece check to make (off, or its one report made) the arc's points matter
+    // only to the extremes. Every point KreisPunkte computes, cx + r cos a rounded to double and
+    // then to float, lies within the circle's box rounded the same way, so a circle whose box
+    // lies inside the extremes cannot move them: its points need not be computed.
+    if (!WstTestEin || WstGemeldet) {
+        const double r = std::fabs(static_cast<double>(radius));
+        const float x0 = static_cast<float>(centreX - r), x1 = static_cast<float>(centreX + r);
+        const float y0 = static_cast<float>(centreY - r), y1 = static_cast<float>(centreY + r);
+        if (x0 >= MinX && x1 <= MaxX && y0 >= MinY && y1 <= MaxY) {
+            MaxMinXY(endX, endY);
+            return 0;
+        }
+    }
     KreisPunkte(endX, endY, centreX, centreY, radius, startAngle, sweep, [this](float x, float y) {
         WSTTesteKoordinate(x, y);
         MaxMinXY(x, y);

@@ -122,6 +122,49 @@ TEST_F(Bereich, ArcAxisPointsAndExtremes) {
     }
 }
 
+// With the workpiece check off, an arc whose circle lies inside the extremes is not walked
+// point by point; the extremes must come out bit for bit as when every point is computed (here:
+// a check that is on but never reports, on a workpiece larger than any arc). Arcs on the
+// extremes' edges, far from the origin (where centre +- radius rounds), with a negative radius
+// and of every sweep.
+TEST_F(Bereich, ArcsInsideTheExtremesLeaveThemAsComputingEveryPointWould) {
+    Auftrag ohne(false, dir.path()), mit(false, dir.path());
+    mit.satz.SetzeWerkstueckgroesse(-1e9f, 1e9f, -1e9f, 1e9f, 0.0f, 0.0f, 0.0f);
+    mit.satz.WSTTesteEin();
+    uint32_t zufall = 12345;
+    auto wuerfel = [&](float von, float bis) {
+        zufall = zufall * 1664525u + 1013904223u;
+        return von + (bis - von) * static_cast<float>(zufall >> 8) / 16777216.0f;
+    };
+    auto kreis = [&](float cx, float cy, float r, float start, float sweep) {
+        const float e = start + sweep;
+        const float ex = cx + r * std::cos(e), ey = cy + r * std::sin(e);
+        ohne.satz.WSTTesteKreis(ex, ey, cx, cy, r, start, sweep);
+        mit.satz.WSTTesteKreis(ex, ey, cx, cy, r, start, sweep);
+        ASSERT_EQ(ohne.satz.MinX, mit.satz.MinX) << cx << " " << cy << " " << r;
+        ASSERT_EQ(ohne.satz.MaxX, mit.satz.MaxX);
+        ASSERT_EQ(ohne.satz.MinY, mit.satz.MinY);
+        ASSERT_EQ(ohne.satz.MaxY, mit.satz.MaxY);
+    };
+    kreis(0.0f, 0.0f, 10.0f, 0.0f, 6.2831855f);  // the extremes become the circle's box
+    kreis(0.0f, 0.0f, 10.0f, 1.0f, 3.0f);        // the same box again: on the edges
+    kreis(0.0f, 0.0f, -10.0f, 2.0f, -4.0f);
+    kreis(5.0f, 5.0f, 5.0f, 0.3f, 5.0f);
+    for (int i = 0; i < 20000; ++i) {
+        const float weit = i % 3 == 0 ? 1e6f : 20.0f;
+        kreis(wuerfel(-weit, weit), wuerfel(-weit, weit),
+              wuerfel(-15.0f, 15.0f) * (i % 7 ? 1 : 1e-3f), wuerfel(-7.0f, 7.0f),
+              wuerfel(-13.0f, 13.0f));
+    }
+    // Circles that just touch or just cross an edge of the extremes.
+    for (int i = 0; i < 20000; ++i) {
+        const float r = wuerfel(0.01f, 50.0f), d = wuerfel(-0.2f, 0.2f);
+        const float cx = i % 2 ? ohne.satz.MaxX - r + d : ohne.satz.MinX + r + d;
+        const float cy = wuerfel(ohne.satz.MinY + r, ohne.satz.MaxY - r);
+        kreis(cx, cy, r, wuerfel(-7.0f, 7.0f), wuerfel(-13.0f, 13.0f));
+    }
+}
+
 TEST_F(Bereich, MachineArcCheckFindsTheAxisPointOutsideTheTravel) {
     a.satz.SetzeMaschgroesse(-20.0f, 20.0f, -20.0f, 9.99f, -50.0f, 100.0f);
     a.satz.MaschTesteEin();
