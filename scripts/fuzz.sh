@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Fuzzes the approach computation, the tablet readers and the B268 driver's reading of controller
-# replies: builds the libFuzzer targets with clang in build/fuzz (library instrumented for
-# coverage, AddressSanitizer and UndefinedBehaviorSanitizer), runs tablet_fuzz for
-# TABLET_FUZZ_SECONDS (default 20) on tablet lines of both models, b268_replies_fuzz for
-# B268_FUZZ_SECONDS (default 20) on a few seed replies, then approach_fuzz for a bounded time on
-# small element files.
+# Fuzzes the approach computation, the tablet readers, the B268 driver's reading of controller
+# replies and korvat's job and profile readers: builds the libFuzzer targets with clang in
+# build/fuzz (library instrumented for coverage, AddressSanitizer and
+# UndefinedBehaviorSanitizer), runs the G-code, call-script and profile readers for
+# READER_FUZZ_SECONDS each (default 20) seeded with the example and test jobs and profiles,
+# tablet_fuzz for TABLET_FUZZ_SECONDS (default 20) on tablet lines of both models,
+# b268_replies_fuzz for B268_FUZZ_SECONDS (default 20) on a few seed replies, then approach_fuzz
+# for a bounded time on small element files.
 #   scripts/fuzz.sh [seconds]      default 60; a finding stops the run with a non-zero status
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,10 +15,27 @@ secs=${1:-60}
 san="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 
 cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DKORVAT_BUILD_FUZZ=ON -DKORVAT_BUILD_TESTS=OFF -DKORVAT_BUILD_TOOLS=OFF \
+      -DKORVAT_BUILD_FUZZ=ON -DKORVAT_BUILD_TESTS=OFF -DKORVAT_BUILD_TOOLS=ON \
       -DKORVAT_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link $san" \
       -DCMAKE_EXE_LINKER_FLAGS="$san" >/dev/null
-cmake --build build/fuzz --target approach_fuzz tablet_fuzz b268_replies_fuzz -j"${JOBS:-2}" >/dev/null
+cmake --build build/fuzz --target approach_fuzz tablet_fuzz b268_replies_fuzz gcode_fuzz calls_fuzz \
+    profile_fuzz -j"${JOBS:-2}" >/dev/null
+mkdir -p build/fuzz/artifacts
+
+# korvat's readers, each seeded with the jobs and profiles of the examples and the tests.
+for reader in gcode calls profile; do
+    seeds=build/fuzz/corpus/$reader
+    mkdir -p "$seeds"
+    case $reader in
+        gcode) patterns="examples/jobs/*.ngc tests/korvat/jobs/*.ngc" ;;
+        calls) patterns="examples/jobs/*.calls tests/korvat/jobs/*.calls" ;;
+        profile) patterns="examples/machines/*.ini tests/korvat/jobs/*.ini" ;;
+    esac
+    for f in $patterns; do [ -f "$f" ] && cp "$f" "$seeds/"; done
+    build/fuzz/fuzz/${reader}_fuzz -max_total_time="${READER_FUZZ_SECONDS:-20}" -max_len=4096 \
+        -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix=build/fuzz/artifacts/ "$seeds"
+done
 
 # Tablet seeds: the first byte picks the model (odd: model 1), then lines as the readers get them.
 tablets=build/fuzz/corpus/tablet

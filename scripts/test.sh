@@ -7,8 +7,9 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh test
 jobs=${JOBS:-2}
 
-# The fuzzers first (tablet lines for 20 s, then the approach for FUZZ_SECONDS, default 60), so
-# the test runs' summaries close the output.
+# The fuzzers first (korvat's G-code, call-script and profile readers, the tablet lines and the
+# B268 replies for 20 s each, then the approach for FUZZ_SECONDS, default 60), so the test runs'
+# summaries close the output.
 mkdir -p build
 if ! bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" >build/fuzz.log 2>&1; then
     cat build/fuzz.log
