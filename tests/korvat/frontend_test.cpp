@@ -214,6 +214,21 @@ TEST(Gcode, InconsistentLinesAreErrors) {
               GcodeError("F100\nG1 X10 I5\n"));
 }
 
+// Numbers beyond what the machine's words can hold are refused, never read as 0 or infinity.
+TEST(Gcode, NumbersOutOfRangeAreRefused) {
+    std::string huge(400, '9');
+    EXPECT_EQ("job.ngc:1:5: number '" + huge + "' after X is out of range",
+              GcodeError("G0 X" + huge + "\n"));
+    EXPECT_EQ("job.ngc:1:7: feed rate F1e+82 is too large; the most is 1000000 mm/min",
+              GcodeError("G1 X1 F1" + std::string(82, '0') + "\n"));
+    EXPECT_EQ("job.ngc:1:5: feed rate F40000 is too large; the most is 1000000 mm/min",
+              GcodeError("G20 F40000\n"));
+    EXPECT_EQ("job.ngc:1:1: spindle speed is too large (at most 2000000000)",
+              GcodeError("S3000000000 M3\n"));
+    // A huge axis value next to a G word is a coordinate, not a code.
+    EXPECT_EQ("", GcodeError("G0 X" + std::string(70, '5') + " Y0 Z1\n"));
+}
+
 TEST(CallScript, EachLineIsOneCallWithItsArguments) {
     std::string script =
         "# comments and blank lines are skipped\n"
@@ -251,6 +266,7 @@ TEST(CallScript, BadLinesNameLineAndColumn) {
     EXPECT_EQ("job.calls:1:10: Move3 takes 3 arguments, found 2", error("Move3 1 2\n"));
     EXPECT_EQ("job.calls:1:9: MoveZ takes 1 arguments; '2' is one too many", error("MoveZ 1 2\n"));
     EXPECT_EQ("job.calls:1:6: '1.5' must be a whole number", error("WkzW 1.5 2\n"));
+    EXPECT_EQ("job.calls:1:15: '1e39' does not fit a 32-bit float", error("SetzeVorschub 1e39\n"));
     EXPECT_EQ("job.calls:2:1: Kreis before the first positioning: its start is not known",
               error("MoveZ 5\nKreis 0 0 5 0 3.14 -5 0 0 0\n"));
 }
@@ -313,6 +329,28 @@ TEST(Profile, MistakesNameFileLineAndKey) {
     EXPECT_EQ("m.ini:2: not a key = value line or a [section]",
               ProfileError("[machine]\nclass CDIN\n"));
     EXPECT_EQ("m.ini: [machine] class is missing", ProfileError("[machine]\n"));
+    // An unclosed section is the mistake, not the keys after it.
+    EXPECT_EQ("m.ini:3: section name is not closed with ']'",
+              ProfileError("[machine]\nclass = CDIN\n[MaschEinstellung\nNachkommastellen = 3\n"));
+    EXPECT_EQ("m.ini:3: Class: given twice",
+              ProfileError("[machine]\nclass = CDIN\nClass = CHDH\n"));
+    EXPECT_EQ("m.ini:5: 3: tool 7 is in place 1 already (line 4)",
+              ProfileError("[machine]\nclass = CDIN\n[magazine]\n1 = 7\n3 = 7\n"));
+}
+
+TEST(Profile, KeyNamesAreReadWithoutRegardToCase) {
+    Machine m = LoadMachineText(
+        "[MACHINE]\nCLASS = CDIN\nFeed_Unit = mm/s\n[mascheinstellung]\n"
+        "nachkommastellen = 2\n[Tool 3]\nDIAMETER = 6\n[Travel]\nMin_X = 0\nmax_x = 10\n"
+        "min_y = 0\nmax_y = 10\nmin_z = -5\nMAX_Z = 5\n",
+        "m.ini");
+    EXPECT_EQ("CDIN", m.className);
+    EXPECT_EQ(2, m.settings.Nachkommastellen);
+    EXPECT_DOUBLE_EQ(1.0 / 60.0, m.feedFactor);
+    EXPECT_FLOAT_EQ(6.0f, m.tools.at(3).Durchmesser);
+    EXPECT_DOUBLE_EQ(5.0, m.travel.maxZ);
+    Machine z = LoadMachineText("[machine]\nclass = CZORB\n[CZORB]\nzschwelle = 2\n", "z.ini");
+    EXPECT_EQ(2.0, z.writer.ZSchwelle.value_or(0));
 }
 
 TEST(Profile, TravelRapidsAndToolLife) {

@@ -79,6 +79,10 @@ void RunCallScript(JobInput& job, Sink& sink) {
             if (integer && (v != std::floor(v) || std::fabs(v) > 2147483647.0))
                 throw JobError(file, number, arg.column,
                                "'" + std::string(value) + "' must be a whole number");
+            // Feeds and dwells are 32-bit floats in the library's calls.
+            if (*kind == 'f' && std::fabs(v) > 3.4e38)
+                throw JobError(file, number, arg.column,
+                               "'" + std::string(value) + "' does not fit a 32-bit float");
             call.v[count] = v;
         }
         Token extra = Next(line, at);

@@ -20,8 +20,11 @@ constexpr double kTwoPi = 6.283185307179586;
 // An arc's end may lie this far off the radius through its start (mm, or this share of r).
 constexpr double kRadiusTolerance = 0.005;
 constexpr double kRadiusShare = 0.001;
-// The least feed other than 0, in mm/min.
+// The least feed other than 0, and the most, in mm/min (no machine of ours comes near a
+// kilometre a minute; above it a feed is a typing error, and far above it no longer a number the
+// writers can hold).
 constexpr double kLeastFeed = 1.0;
+constexpr double kMostFeed = 1e6;
 
 struct Word {
     char letter;
@@ -153,7 +156,8 @@ void Interpreter::Tokenise(std::string_view t) {
                                        letter);
             }
             if (i < t.size() && (t[i] == 'e' || t[i] == 'E') &&
-                (digit(i + 1) || ((t[i + 1] == '+' || t[i + 1] == '-') && digit(i + 2)))) {
+                (digit(i + 1) ||
+                 (i + 1 < t.size() && (t[i + 1] == '+' || t[i + 1] == '-') && digit(i + 2)))) {
                 size_t end = i + 2;
                 while (digit(end)) ++end;
                 Fail(numberColumn, "exponents are not G-code: '" +
@@ -163,7 +167,9 @@ void Interpreter::Tokenise(std::string_view t) {
             // The number as written, without a locale: a sign, digits, at most one point.
             const char* from = number.data() + (number[0] == '+' ? 1 : 0);
             Word w{letter, 0.0, column};
-            std::from_chars(from, number.data() + number.size(), w.value);
+            if (std::from_chars(from, number.data() + number.size(), w.value).ec != std::errc())
+                Fail(numberColumn,
+                     "number '" + std::string(number) + "' after " + letter + " is out of range");
             if (letter == 'G' || letter == 'M') {
                 double code = w.value;
                 bool whole = code == std::floor(code) && code >= 0 && code < 1000;
@@ -213,6 +219,9 @@ bool Interpreter::Line(std::string_view text, int number) {
         slot = &w;
     };
     for (const Word& w : words_) {
+        // Only G and M words are codes (checked whole and below 1000 as they were read); an
+        // axis word may hold any number.
+        if (w.letter != 'G' && w.letter != 'M') continue;
         int code = static_cast<int>(w.value);
         if (w.letter == 'G') {
             if (code <= 3)
@@ -243,6 +252,9 @@ bool Interpreter::Line(std::string_view text, int number) {
         if (f->value > 0 && Len(f->value) < kLeastFeed)
             Fail(f->column,
                  "feed rate " + FeedText(*f) + " rounds to F0; the least feed is 1 mm/min");
+        if (Len(f->value) > kMostFeed)
+            Fail(f->column,
+                 "feed rate " + FeedText(*f) + " is too large; the most is 1000000 mm/min");
         feed_ = Len(f->value);
         float feed = static_cast<float>(*feed_ * options_.feedFactor);
         sink_.SetzeVorschuebe(feed, feed);
@@ -250,6 +262,7 @@ bool Interpreter::Line(std::string_view text, int number) {
     }
     if (const Word* s = Find('S')) {
         if (s->value < 0) Fail(s->column, "spindle speed must not be negative");
+        if (s->value > 2e9) Fail(s->column, "spindle speed is too large (at most 2000000000)");
         sink_.Spinddreh(static_cast<int32_t>(std::lround(s->value)));
     }
     if (const Word* t = Find('T')) {

@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <set>
+#include <utility>
 #include <sstream>
 #include <vector>
 
@@ -250,6 +252,8 @@ struct Reader {
     std::string error;
     std::set<std::string> seen;
     std::set<int> toolsSeen;
+    std::map<int, std::pair<int, int>> magazineTools;  // tool number: its place and line
+    int errorLine = 0;                                 // the line of `error`
     std::vector<ClassKeyUse> classKeys;
 };
 
@@ -431,7 +435,7 @@ std::string ClassKeyValue(Reader& r, const std::string& lsec, const std::string&
     std::string known;
     for (const ClassKey& k : kClassKeys) {
         if (lsec != k.section) continue;
-        if (key != k.key) {
+        if (key != Lower(k.key)) {
             known += std::string(known.empty() ? "" : ", ") + k.key;
             continue;
         }
@@ -443,7 +447,7 @@ std::string ClassKeyValue(Reader& r, const std::string& lsec, const std::string&
             return "'" + Trim(value) + "'" + range;
         }
         r.m->writer.*k.value = v;
-        r.classKeys.push_back({r.line, key, k.className});
+        r.classKeys.push_back({r.line, k.key, k.className});
         return "";
     }
     return "unknown key (known: " + known + ")";
@@ -451,7 +455,8 @@ std::string ClassKeyValue(Reader& r, const std::string& lsec, const std::string&
 
 // [magazine]: place = tool number. The count is the highest place given; places left out hold
 // no tool (-1, which no tool number matches).
-std::string MagazineKey(Machine& m, const std::string& key, const std::string& value) {
+std::string MagazineKey(Reader& r, const std::string& key, const std::string& value) {
+    Machine& m = *r.m;
     double place, tool;
     if (!ParseNumber(key, true, &place) || place < 1 || place > 60)
         return "is not a magazine place 1 to 60";
@@ -462,6 +467,12 @@ std::string MagazineKey(Machine& m, const std::string& key, const std::string& v
         for (int16_t& w : t.Werkzeug) w = -1;
     int p = static_cast<int>(place);
     if (t.Platz[p] != 0) return "place " + std::to_string(p) + " is given twice";
+    // One tool sits in one place: a second place for it leaves the changer guessing.
+    auto [other, fresh] = r.magazineTools.emplace(static_cast<int>(tool), std::pair(p, r.line));
+    if (!fresh)
+        return "tool " + std::to_string(static_cast<int>(tool)) + " is in place " +
+               std::to_string(other->second.first) + " already (line " +
+               std::to_string(other->second.second) + ")";
     t.Platz[p] = static_cast<int16_t>(p);
     t.Werkzeug[p] = static_cast<int16_t>(tool);
     t.Anzahl = std::max<int16_t>(t.Anzahl, static_cast<int16_t>(p));
@@ -510,8 +521,9 @@ std::string WorkpieceKey(Machine& m, const std::string& key, const std::string& 
 int Handler(void* user, const char* section, const char* name, const char* value) {
     Reader* r = static_cast<Reader*>(user);
     if (!r->error.empty()) return 1;
-    std::string sec = Trim(section), key = Trim(name);
-    std::string lsec = Lower(sec);
+    // Section and key names are read without regard to case; messages name them as written.
+    std::string sec = Trim(section), name_ = Trim(name);
+    std::string lsec = Lower(sec), key = Lower(name_);
     std::string err;
     if (!r->seen.insert(lsec + "\n" + key).second) {
         err = "given twice";
@@ -523,7 +535,7 @@ int Handler(void* user, const char* section, const char* name, const char* value
         void* record = settings ? static_cast<void*>(&r->m->settings) : &r->m->init;
         err = "unknown key";
         for (const Field& f : fields)
-            if (f.name == key) err = Store(record, f, value);
+            if (Lower(f.name) == key) err = Store(record, f, value);
     } else if (lsec.rfind("tool ", 0) == 0) {
         char* stop = nullptr;
         long n = std::strtol(lsec.c_str() + 5, &stop, 10);
@@ -554,7 +566,7 @@ int Handler(void* user, const char* section, const char* name, const char* value
         err = TravelKey(*r->m, key, value);
         if (r->m->travel.line == 0) r->m->travel.line = r->line;
     } else if (lsec == "magazine") {
-        err = MagazineKey(*r->m, key, value);
+        err = MagazineKey(*r, key, value);
         if (err.empty() && r->m->magazineLine == 0) r->m->magazineLine = r->line;
     } else if (IsClassSection(lsec)) {
         err = ClassKeyValue(*r, lsec, key, value);
@@ -562,7 +574,8 @@ int Handler(void* user, const char* section, const char* name, const char* value
         err = sec.empty() ? "key before any section" : "unknown section [" + sec + "]";
     }
     if (!err.empty()) {
-        r->error = r->m->file + ":" + std::to_string(r->line) + ": " + key + ": " + err;
+        r->error = r->m->file + ":" + std::to_string(r->line) + ": " + name_ + ": " + err;
+        r->errorLine = r->line;
     }
     return 1;
 }
@@ -584,8 +597,20 @@ Machine LoadMachineText(const std::string& text, const std::string& name) {
     r.m = &m;
     r.text = &text;
     int result = ini_parse_stream(ReadLine, &r, Handler, &r);
+    // The first mistake is reported: a line that is no key, value or section comes before the
+    // keys after it, which an unclosed section would put in the section before.
+    if (result > 0 && (r.error.empty() || result <= r.errorLine)) {
+        std::istringstream lines(text);
+        std::string line;
+        for (int n = 0; n < result && std::getline(lines, line); ++n) {
+        }
+        line = Trim(line);
+        throw JobError(name, result, 0,
+                       !line.empty() && line[0] == '[' && line.find(']') == std::string::npos
+                           ? "section name is not closed with ']'"
+                           : "not a key = value line or a [section]");
+    }
     if (!r.error.empty()) throw JobError(r.error);
-    if (result > 0) throw JobError(name, result, 0, "not a key = value line or a [section]");
     if (result < 0) throw JobError(name, 0, 0, "cannot be read");
     if (m.className.empty()) throw JobError(name, 0, 0, "[machine] class is missing");
     const Workpiece& w = m.workpiece;
