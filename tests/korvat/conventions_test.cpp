@@ -1,5 +1,6 @@
 // What a user of any command-line tool expects of korvat: --version, help for each verb, the
 // verbs listed when one is mistyped, the program's own name in its usage, aligned columns.
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -60,6 +61,35 @@ TEST(Conventions, MachinesListsNameClassAndDescriptionInAlignedColumns) {
         EXPECT_EQ(descriptionColumn, d) << line;
     }
     EXPECT_GE(rows, 15);
+}
+
+// Long work shows a bar on a terminal and clears it before the summary; without a terminal
+// nothing but the summary is written. The bar's delay is set to 0 so that any job shows it.
+TEST(Conventions, PreviewAndApproachShowAProgressBarOnATerminalOnly) {
+    TempDir dir;
+    std::string job = "G0 X0 Y0 Z1\nG1 Z-1 F500\n";
+    for (int i = 0; i < 4000; ++i)
+        job += i % 2 ? "G1 X0 Y0\nG1 X50 Y0\n" : "G1 X50 Y30\nG1 X0 Y30\n";
+    korvat::test::WriteFile(dir.File("long.ngc"), job + "G1 X0 Y0\nG0 Z5\n");
+    for (std::string verb : {"preview long.ngc -o long.svg", "approach long.ngc long.eaw"}) {
+        SCOPED_TRACE(verb);
+        // On a terminal (script gives the program one; its output is the terminal's).
+        std::string cmd = "cd '" + dir.path() + "' && KORVAT_PROGRESS_AFTER_MS=0 script -qec \"'" +
+                          KORVAT_PROGRAM + "' " + verb + "\" /dev/null >terminal.txt";
+        ASSERT_EQ(0, std::system(cmd.c_str()));
+        std::string shown = korvat::test::ReadFile(dir.File("terminal.txt"));
+        size_t bar = shown.find("\r[");
+        ASSERT_NE(std::string::npos, bar) << shown;
+        EXPECT_NE(std::string::npos, shown.find("%", bar)) << shown;
+        size_t cleared = shown.find("\r\033[K", bar);
+        EXPECT_NE(std::string::npos, cleared) << shown;
+        EXPECT_NE(std::string::npos, shown.find("korvat: ", cleared)) << shown;
+        // Without one.
+        Outcome r = RunKorvat(dir.path(), verb, "KORVAT_PROGRESS_AFTER_MS=0");
+        EXPECT_EQ(0, r.exit) << r.err;
+        EXPECT_EQ(0u, r.err.find("korvat: ")) << r.err;
+        EXPECT_EQ(std::string::npos, r.err.find('\r')) << r.err;
+    }
 }
 
 }  // namespace

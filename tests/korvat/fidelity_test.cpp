@@ -118,6 +118,16 @@ TEST(Approach, TheRampDownRunsAtThePlungeFeed) {
                           "--plunge-feed 200");
     ASSERT_EQ(0, r.exit) << r.err;
     EXPECT_TRUE(SameBytes(Crlf(Golden("approach-plunge.nc")), ReadFile(dir.File("out.nc"))));
+    // The summary names the user's contour, never korvat's work folder or its calls.
+    EXPECT_EQ(0u, r.err.find("korvat: c.ngc posted for ")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find(".korvat")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("contour.calls")) << r.err;
+
+    // So does an error the writer's side finds in the approached path.
+    r = RunKorvat(dir.path(), "approach c.ngc out2.nc --machine iso --feed 1e39");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ("korvat: c.ngc: the approached path: '1e+39' does not fit a 32-bit float\n", r.err);
+    EXPECT_EQ("c.ngc\nout.nc\n", AllFiles(dir.path()));
 }
 
 }  // namespace

@@ -91,6 +91,29 @@ TEST(StandardStreams, DashWritesTheProgramToStandardOutputAndReadsTheJobFromStan
     EXPECT_EQ("out.nc\n", AllFiles(dir.path()));
 }
 
+// The writer keeps paths of at most 99 characters; the output's folder does not count against
+// them, only the program's own name does.
+TEST(OutputPaths, ADeepOutputFolderIsWrittenAndOnlyTooLongANameIsRefused) {
+    TempDir dir;
+    std::string deep = dir.path();
+    while (deep.size() < 180) deep += "/folder-" + std::string(20, 'd');
+    ASSERT_EQ(0, std::system(("mkdir -p '" + deep + "'").c_str()));
+    std::string out = deep + "/" + std::string(200 - deep.size() - 4, 'p') + ".nc";
+    ASSERT_EQ(200u, out.size());
+    Outcome r = RunKorvat(dir.path(), "post " + kDialects + " --machine iso -o " + out);
+    ASSERT_EQ(0, r.exit) << r.err;
+    EXPECT_EQ(out + "\n", r.out);
+    EXPECT_TRUE(SameBytes(Crlf(Golden("iso.nc")), ReadFile(out)));
+    EXPECT_EQ(out.substr(deep.size() + 1) + "\n", AllFiles(deep));
+
+    // A name the writer cannot hold is named, with the room it has; nothing is left behind.
+    std::string name = std::string(90, 'n') + ".nc";
+    ExpectRefused(dir, "post " + kDialects + " --machine iso -o " + name,
+                  name + ": the program's name " + name +
+                      " is too long for the writer: its paths hold at most 99 characters, "
+                      "which leaves 83 for the name with its extension");
+}
+
 TEST(Profiles, AProfileWithoutEndIsRefusedAfterItsLimit) {
     TempDir dir;
     ExpectRefused(dir, "post " + kDialects + " --machine /dev/zero -o out.nc",

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -91,9 +92,17 @@ WorkFolder::WorkFolder(const std::string& output, const char* tag)
             output, 0, 0,
             std::string("cannot create a work folder beside it: ") + std::strerror(error));
     }
+    // No change of the working folder: relative paths elsewhere in the run keep their meaning.
+    fd_ = open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    std::string viaFd = "/proc/self/fd/" + std::to_string(fd_);
+    struct stat a, b;
+    bool same = fd_ >= 0 && stat(viaFd.c_str(), &a) == 0 && fstat(fd_, &b) == 0 &&
+                a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    short_ = same && viaFd.size() < path_.size() ? viaFd : path_;
 }
 
 WorkFolder::~WorkFolder() {
+    if (fd_ >= 0) close(fd_);
     RemoveFolder(path_.c_str());
     if (slot_ >= 0) liveFolders[slot_][0] = 0;
 }
@@ -110,16 +119,30 @@ std::vector<std::string> WorkFolder::Files() const {
 }
 
 std::string WorkFolder::ForUser(const std::string& text) const {
-    std::string result;
-    size_t from = 0;
-    for (size_t at; (at = text.find(path_, from)) != std::string::npos;) {
-        result += text.substr(from, at - from) + output_;
-        // The file name after the folder goes with it.
-        from = at + path_.size();
-        if (from < text.size() && text[from] == '/')
-            while (from < text.size() && text[from] != ' ' && text[from] != ':') ++from;
+    std::string result = text;
+    for (const std::string* name : {&path_, &short_}) {
+        std::string replaced;
+        size_t from = 0;
+        for (size_t at; (at = result.find(*name, from)) != std::string::npos;) {
+            // Only the folder itself or a name inside it ("/proc/self/fd/3" is not "…/fd/31").
+            size_t after = at + name->size();
+            if (after < result.size() && result[after] != '/' && result[after] != ' ' &&
+                result[after] != ':' && result[after] != ')') {
+                replaced += result.substr(from, after - from);
+                from = after;
+                continue;
+            }
+            replaced += result.substr(from, at - from) + output_;
+            // The file name after the folder goes with it.
+            from = after;
+            if (from < result.size() && result[from] == '/')
+                while (from < result.size() && result[from] != ' ' && result[from] != ':' &&
+                       result[from] != ')')
+                    ++from;
+        }
+        result = replaced + result.substr(from);
     }
-    return result + text.substr(from);
+    return result;
 }
 
 namespace {
@@ -217,12 +240,20 @@ void WriteWhole(const std::string& output, const std::string& bytes) {
     Publish(temporary, path);
 }
 
-ProgressBar::ProgressBar() : terminal_(isatty(STDERR_FILENO) != 0), startMs_(NowMs()) {}
+// The bar shows once a job has run this long; KORVAT_PROGRESS_AFTER_MS sets it for the
+// program's own tests.
+long long ProgressDelayMs() {
+    const char* ms = std::getenv("KORVAT_PROGRESS_AFTER_MS");
+    return ms != nullptr && *ms != 0 ? std::atoll(ms) : 1000;
+}
+
+ProgressBar::ProgressBar()
+    : terminal_(isatty(STDERR_FILENO) != 0), startMs_(NowMs()), delayMs_(ProgressDelayMs()) {}
 
 void ProgressBar::Update(size_t done, size_t total) {
     if (!terminal_ || total == 0) return;
     long long now = NowMs();
-    if (now - startMs_ < 1000 || now - lastMs_ < 100) return;
+    if (now - startMs_ < delayMs_ || now - lastMs_ < 100) return;
     lastMs_ = now;
     constexpr int kWidth = 40;
     int filled = static_cast<int>(kWidth * done / total);

@@ -40,6 +40,10 @@ class WorkFolder {
 
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // A short absolute name of the folder for writers that keep only short paths: the folder
+    // opened once and reached through /proc/self/fd, however deep it lies; the full path where
+    // /proc cannot be used.
+    const std::string& Short() const { return short_; }
     // The names of the files in it.
     std::vector<std::string> Files() const;
     // text with every path inside the folder replaced by the output's path, so that messages
@@ -47,8 +51,9 @@ class WorkFolder {
     std::string ForUser(const std::string& text) const;
 
   private:
-    std::string output_, path_;
+    std::string output_, path_, short_;
     int slot_ = -1;
+    int fd_ = -1;
 };
 
 // Installs the signal handling of the program: the work folders go on SIGINT, SIGTERM and
@@ -57,7 +62,7 @@ class WorkFolder {
 void InstallSignalCleanup();
 
 // A progress bar on stderr, drawn only on a terminal and only once a job has run for a
-// second; Finish() clears it.
+// second (KORVAT_PROGRESS_AFTER_MS: another time, for tests); Finish() clears it.
 class ProgressBar {
   public:
     ProgressBar();
@@ -68,6 +73,7 @@ class ProgressBar {
     bool terminal_;
     bool drawn_ = false;
     long long startMs_;
+    long long delayMs_;
     long long lastMs_ = 0;
 };
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -25,8 +26,10 @@
 #include "platform/files.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/frontends.h"
+#include "tools/korvat/job_input.h"
 #include "tools/korvat/output.h"
 #include "tools/korvat/program.h"
+#include "tools/korvat/verbs/job_options.h"
 #include "tools/korvat/verbs/verb.h"
 
 namespace korvat::tool {
@@ -226,24 +229,29 @@ std::string ReadAll(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// Appends one formatted line to the script.
+[[gnu::format(printf, 2, 3)]] void Add(std::string& script, const char* format, ...) {
+    char line[256];
+    va_list values;
+    va_start(values, format);
+    std::vsnprintf(line, sizeof line, format, values);
+    va_end(values);
+    script += line;
+}
+
 // The approached contour as a call script for the machine's writer: feeds, spindle, the path
 // with Z as height, and a retract to the safe height.
 std::string CallScript(const std::vector<ELE_EAW>& r, const Options& o, double feedFactor) {
     std::string s;
-    char line[256];
-    auto add = [&](const char* fmt, auto... v) {
-        std::snprintf(line, sizeof line, fmt, v...);
-        s += line;
-    };
-    add("# %s with a ramped entry\n", o.input.c_str());
-    add("SetzeVorschuebe %.9g %.9g\n", o.feed * feedFactor, o.plunge * feedFactor);
-    if (o.speed > 0) add("Spinddreh %d\nSpindea 1 0\n", o.speed);
+    Add(s, "# %s with a ramped entry\n", o.input.c_str());
+    Add(s, "SetzeVorschuebe %.9g %.9g\n", o.feed * feedFactor, o.plunge * feedFactor);
+    if (o.speed > 0) Add(s, "Spinddreh %d\nSpindea 1 0\n", o.speed);
     // A move that goes deeper runs at the plunge feed, every other cut at the cutting feed, as
     // the current feed: a machine that does not adapt its feed to plunging moves itself
     // (Eintauchvorschub off) would otherwise ramp down at the cutting feed.
     double current = o.feed;
     auto feed = [&](double f) {
-        if (f != current) add("SetzeVorschub %.9g\n", f * feedFactor);
+        if (f != current) Add(s, "SetzeVorschub %.9g\n", f * feedFactor);
         current = f;
     };
     double z = o.safe;
@@ -251,24 +259,24 @@ std::string CallScript(const std::vector<ELE_EAW>& r, const Options& o, double f
         const ELE_EAW& e = r[i];
         if (e.Typ == kElePositionierung || e.Typ == kElePositionierung2) {
             z = -e.Z;
-            add("Move3 %.17g %.17g %.17g\n", e.X, e.Y, z);
+            Add(s, "Move3 %.17g %.17g %.17g\n", e.X, e.Y, z);
         } else if (e.Typ == kEleLinie) {
             feed(o.feed);
-            add("Draw %.17g %.17g\n", e.X, e.Y);
+            Add(s, "Draw %.17g %.17g\n", e.X, e.Y);
         } else if (e.Typ == kEleLinie3D) {
             feed(-e.Z < z ? o.plunge : o.feed);
             z = -e.Z;
-            add("Draw3 %.17g %.17g %.17g\n", e.X, e.Y, z);
+            Add(s, "Draw3 %.17g %.17g %.17g\n", e.X, e.Y, z);
         } else if (e.Typ == kEleBogen && i + 1 < r.size()) {
             feed(o.feed);
             const ELE_EAW& a = r[++i];
             double end = a.X + a.Y;
-            add("Kreis %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g 0\n", e.X, e.Y, a.Z, a.X,
+            Add(s, "Kreis %.17g %.17g %.17g %.17g %.17g %.17g %.17g %.17g 0\n", e.X, e.Y, a.Z, a.X,
                 a.Y, e.X + a.Z * std::cos(end), e.Y + a.Z * std::sin(end), z);
         }
     }
-    add("MoveZ %.17g\n", o.safe);
-    if (o.speed > 0) add("Spindea 0 0\n");
+    Add(s, "MoveZ %.17g\n", o.safe);
+    if (o.speed > 0) s += "Spindea 0 0\n";
     return s;
 }
 
@@ -296,8 +304,18 @@ int Run(const Options& o) {
 
     // The approach deletes its input when it succeeds: it always works on a copy.
     if (LooksLikeText(bytes)) {
+        // Read as a job is, with the progress bar of a long one.
         ContourSink contour(o.input, o.safe);
-        RunGcode(bytes, o.input, GcodeOptions{}, contour);
+        JobInput job(o.input);
+        ProgressBar progress;
+        job.OnProgress([&](uint64_t done, uint64_t total) { progress.Update(done, total); });
+        try {
+            RunGcode(job, GcodeOptions{}, contour);
+        } catch (...) {
+            progress.Finish();
+            throw;
+        }
+        progress.Finish();
         if (contour.records().empty()) throw JobError(o.input, 0, 0, "holds no cut (G1, G2, G3)");
         const auto& r = contour.records();
         bytes.assign(reinterpret_cast<const char*>(r.data()), r.size() * sizeof(ELE_EAW));
@@ -353,15 +371,20 @@ int Run(const Options& o) {
         if (!f)
             throw JobError(o.output, 0, 0, "not written: the contour's calls cannot be written");
     }
-    for (const Verb* const* v = kVerbs; *v != nullptr; ++v) {
-        if (std::strcmp((*v)->name, "post") != 0) continue;
-        CLI::App post;
-        std::function<int()> run = (*v)->setup(post);
-        // CLI11 takes the arguments last first.
-        post.parse(std::vector<std::string>{o.output, "-o", o.machine, "--machine", calls});
-        return run();
+    // The summary and the errors name the user's files: the contour's calls are korvat's own,
+    // and a line of them would mean nothing to the user.
+    JobOptions post{calls, o.machine, o.output, o.input};
+    try {
+        return PostJob(post, false);
+    } catch (const JobError& e) {
+        std::string text = e.what();
+        if (text.compare(0, calls.size(), calls) == 0) {
+            size_t colon = text.find(": ", calls.size());
+            text = o.input + ": the approached path: " +
+                   (colon == std::string::npos ? text : text.substr(colon + 2));
+        }
+        throw JobError(work.ForUser(text));
     }
-    throw JobError("korvat has no post verb to write the program");
 }
 
 std::function<int()> Setup(CLI::App& c) {

@@ -270,7 +270,7 @@ void WriteDxf(const Drawing& d, const std::string& path) {
     MaschEinstellung settings{};
     std::snprintf(settings.Dateiendung, sizeof settings.Dateiendung, "dxf");
     char base[CDXF_TEXT::kPfadLaenge];
-    if (std::snprintf(base, sizeof base, "%s/drawing", folder.c_str()) >=
+    if (std::snprintf(base, sizeof base, "%s/drawing", work.Short().c_str()) >=
         static_cast<int>(sizeof base))
         throw JobError(path, 0, 0, "the path is too long for the DXF writer");
     CDXF_TEXT w{};

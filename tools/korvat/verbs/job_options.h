@@ -14,6 +14,8 @@ struct JobOptions {
     std::string job;
     std::string machine;
     std::string output;
+    // The name the summary gives the job when it is not the file read (a file korvat made).
+    std::string shownAs;
 };
 
 // Adds JOB, -m/--machine (with the verb's own help text) and -o/--output; returns -o.
@@ -37,5 +39,9 @@ inline OpenedJob OpenJobFor(const JobOptions& o) {
     r.job = OpenJob(o.job);
     return r;
 }
+
+// The post verb: the job through the machine's writer into its program. Returns the exit code;
+// throws JobError.
+int PostJob(const JobOptions& o, bool check);
 
 }  // namespace korvat::tool

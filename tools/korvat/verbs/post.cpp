@@ -1,6 +1,7 @@
 // korvat post: runs a job through the machine's writer and writes the program.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -85,7 +86,9 @@ class Beide : public Sink {
     Sink &a_, &b_;
 };
 
-int Post(const JobOptions& o, bool check) {
+}  // namespace
+
+int PostJob(const JobOptions& o, bool check) {
     if (!o.job.empty() && o.machine.empty()) {
         std::fprintf(stderr, "korvat post: a job needs --machine (see korvat machines)\n");
         return kExitUsage;
@@ -112,12 +115,23 @@ int Post(const JobOptions& o, bool check) {
     std::string program = Stem(path != "-"                     ? path
                                : o.job.empty() || o.job == "-" ? "program"
                                                                : o.job);
-    if (TemporaryBeside(path).size() + 1 + program.size() + ext.size() > kChannelPath)
-        throw JobError(path, 0, 0,
-                       "output path is too long for the writer (at most " +
-                           std::to_string(kChannelPath) + " characters with the work folder)");
     WorkFolder folder(path);  // removed with what it holds on every way out
-    std::string base = folder.File(program);
+    // The writer gets the folder by its short name, so the output may lie as deep as the
+    // system allows; only the program's own name counts against the writer's room.
+    std::string base = folder.Short() + "/" + program;
+    if (base.size() + ext.size() > kChannelPath) {
+        size_t room = kChannelPath - std::min(kChannelPath, folder.Short().size() + 1);
+        throw JobError(path, 0, 0,
+                       folder.Short() != folder.path()
+                           ? "the program's name " + program + ext +
+                                 " is too long for the writer: its " + "paths hold at most " +
+                                 std::to_string(kChannelPath) + " characters, which leaves " +
+                                 std::to_string(room) + " for the name with its extension"
+                           : "the output path is too long for the writer: its paths hold at most " +
+                                 std::to_string(kChannelPath) +
+                                 " characters, and the work folder " + folder.path() + " takes " +
+                                 std::to_string(folder.path().size()));
+    }
 
     std::unique_ptr<Writer> writer = FindWriter(machine.className)->make();
     if (writer->Open(machine, base.c_str(), program.c_str()) != 0) {
@@ -147,7 +161,8 @@ int Post(const JobOptions& o, bool check) {
     platform::TallyWrites(&written);
     JobTally tally;
     // The time estimate goes along (without range checks, so the writer's dialogs stay its own).
-    Estimate estimate(machine, "", false, job->file(), false);
+    const std::string& shown = o.shownAs.empty() ? job->file() : o.shownAs;
+    Estimate estimate(machine, "", false, shown, false);
     Beide beide(*writer, estimate);
     try {
         tally = RunJob(*job, machine, beide);
@@ -179,13 +194,15 @@ int Post(const JobOptions& o, bool check) {
     std::fprintf(stderr,
                  "korvat: %s posted for %s (%s): %llu blocks, %llu bytes, %zu tool %s, estimated "
                  "time %s\n",
-                 job->file().c_str(), machine.file.c_str(), machine.className.c_str(),
+                 shown.c_str(), machine.file.c_str(), machine.className.c_str(),
                  static_cast<unsigned long long>(blocks), static_cast<unsigned long long>(bytes),
                  tally.toolChanges, tally.toolChanges == 1 ? "change" : "changes",
                  HoursMinutesSeconds(estimate.Minutes()).c_str());
     if (path != "-") std::printf("%s\n", path.c_str());
     return kExitOk;
 }
+
+namespace {
 
 std::function<int()> Setup(CLI::App& c) {
     auto o = std::make_shared<JobOptions>();
@@ -201,7 +218,7 @@ std::function<int()> Setup(CLI::App& c) {
         "  korvat post                                   built-in example, plain ISO machine\n"
         "  korvat post examples/jobs/plate.ngc --machine iso -o plate.nc\n"
         "  korvat post examples/jobs/plate.ngc --machine din-8192 -o plate-8192.nc");
-    return [o, check] { return Post(*o, *check); };
+    return [o, check] { return PostJob(*o, *check); };
 }
 
 }  // namespace

@@ -15,7 +15,16 @@ namespace {
 int Run(const JobOptions& o) {
     auto [machine, job] = OpenJobFor(o);
     Preview preview;
-    RunJob(*job, machine, preview);
+    // The job is drawn as it is read: the bar counts its bytes, as post's does.
+    ProgressBar progress;
+    job->OnProgress([&](uint64_t done, uint64_t total) { progress.Update(done, total); });
+    try {
+        RunJob(*job, machine, preview);
+    } catch (...) {
+        progress.Finish();
+        throw;
+    }
+    progress.Finish();
     WriteWhole(o.output, preview.Svg());
     const Preview::Box& e = preview.extents();
     if (e.Empty()) {
