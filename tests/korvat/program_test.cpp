@@ -594,6 +594,40 @@ TEST(Preview, AnElementFileIsDrawnLikeAJob) {
                   "open.eaw: record 1: the arc's second record is missing");
 }
 
+TEST(Dump, AFileIsKnownByWhatItHoldsAndAFolderOrDeviceIsRefused) {
+    TempDir dir;
+    ASSERT_EQ(0, Korvat(dir.path(), "post " + kJobs + "slot.ngc --machine czorb -o out.LG1").exit);
+    Outcome byName = Korvat(dir.path(), "dump out.LG1");
+    ASSERT_EQ(0, byName.exit) << byName.err;
+    // The same records under another name are listed the same.
+    WriteFile(dir.File("copy.bin"), ReadFile(dir.File("out.LG1")));
+    Outcome byContent = Korvat(dir.path(), "dump copy.bin");
+    EXPECT_EQ(0, byContent.exit) << byContent.err;
+    EXPECT_EQ(byName.out, byContent.out);
+
+    const std::string known =
+        "dump lists binary files (.LG1 record file (CZORB), tool-path "
+        "element file (.eaw))";
+    ExpectFailure(dir.path(), "dump .", ".: is a folder; name a file to list");
+    ExpectFailure(dir.path(), "dump /dev/null",
+                  "/dev/null: is not a regular file; name a file to list");
+    ExpectFailure(dir.path(), "dump missing.bin",
+                  "missing.bin: cannot be read: No such file or directory");
+    WriteFile(dir.File("a.bin"), "  0\r\nSECTION\r\n  2\r\nHEADER\r\n");
+    ExpectFailure(dir.path(), "dump a.bin",
+                  "a.bin: is a DXF drawing, to be read as it is; " + known);
+    WriteFile(dir.File("b.bin"), "IN;SC;PU;SP1;\r\nPA1000,0;\r\n");
+    ExpectFailure(dir.path(), "dump b.bin",
+                  "b.bin: is an HPGL plot, to be read as it is; " + known);
+    WriteFile(dir.File("c.LGX"), "%\r\nT2 M6\r\nG0 X1 Y1\r\n");
+    ExpectFailure(dir.path(), "dump c.LGX",
+                  "c.LGX: is an NC program (text), to be read as it is; " + known);
+    WriteFile(dir.File("d.bin"), std::string("\x02\x00\x7f", 3));
+    ExpectFailure(dir.path(), "dump d.bin",
+                  "d.bin: is no file that dump knows (.LG1 record file (CZORB), tool-path element "
+                  "file (.eaw))");
+}
+
 TEST(Machines, ListsEveryExampleProfileWithItsClass) {
     TempDir dir;
     Outcome r = Korvat(dir.path(), "machines");

@@ -5,13 +5,15 @@
 // their first bytes) and prints them. To add one (the host's tool-path element files, whose
 // 32-byte records start with the marker "FRXBINWZB"), write its printing function and add one
 // entry to kFormate; nothing else changes.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "tools/korvat/errors.h"
 #include "tools/korvat/frontends.h"
@@ -61,7 +63,16 @@ const char* Lg1Name(int type) {
     }
 }
 
-bool IsLg1(const std::string& path, const std::string&) { return EndsWithNoCase(path, ".LG1"); }
+// By its name, or by its records: whole 13-byte records, the first a group header, every type
+// one CZORB writes.
+bool IsLg1(const std::string& path, const std::string& bytes) {
+    if (EndsWithNoCase(path, ".LG1")) return true;
+    if (bytes.empty() || bytes.size() % 13 != 0 || bytes[0] != 1) return false;
+    for (size_t at = 0; at < bytes.size(); at += 13)
+        if (std::strcmp(Lg1Name(static_cast<unsigned char>(bytes[at])), "unknown") == 0)
+            return false;
+    return true;
+}
 
 // Record number, type, name, then the values: floats, the count of a group header, the label
 // text of record 152 with control characters escaped.
@@ -186,15 +197,71 @@ const Format kFormate[] = {
      DumpElementFile},
 };
 
+// ---- Text files: named, not listed -----------------------------------------------------------
+
+// The first line of text that is not blank, without its line end and leading blanks.
+std::string_view FirstLine(std::string_view text) {
+    size_t from = text.find_first_not_of(" \t\r\n");
+    if (from == std::string_view::npos) return {};
+    text.remove_prefix(from);
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+bool IsText(std::string_view bytes) {
+    if (bytes.empty()) return false;
+    for (unsigned char c : bytes.substr(0, 4096))
+        if (c < 0x09 || (c > 0x0D && c < 0x20 && c != 0x1B)) return false;
+    return true;
+}
+
+// What a text file is, told by its first lines: a DXF drawing, an HPGL plot, an NC program.
+const char* TextKind(std::string_view bytes) {
+    std::string_view first = FirstLine(bytes);
+    if (first == "0") {
+        std::string_view rest = bytes.substr(bytes.find('0') + 1);
+        if (FirstLine(rest) == "SECTION") return "a DXF drawing";
+    }
+    auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    // HPGL: two-letter instructions ended by ';' ("IN;SC;PU;", "GA,,500;").
+    if (first.size() >= 3 && upper(first[0]) && upper(first[1]) &&
+        first.find(';') != std::string_view::npos && first.find(' ') == std::string_view::npos)
+        return "an HPGL plot";
+    if (!first.empty() &&
+        std::string_view("%NGMTOFSXYZL(;!").find(first[0]) != std::string_view::npos)
+        return "an NC program (text)";
+    return "a text file";
+}
+
 int Run(const Options& o) {
-    std::ifstream in(o.file, std::ios::binary);
-    if (!in) throw JobError(o.file, 0, 0, "cannot be read");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    struct stat st;
+    if (stat(o.file.c_str(), &st) != 0)
+        throw JobError(o.file, 0, 0, std::string("cannot be read: ") + std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) throw JobError(o.file, 0, 0, "is a folder; name a file to list");
+    if (!S_ISREG(st.st_mode))
+        throw JobError(o.file, 0, 0, "is not a regular file; name a file to list");
+    std::string bytes;
+    {
+        std::FILE* in = std::fopen(o.file.c_str(), "rb");
+        if (in == nullptr)
+            throw JobError(o.file, 0, 0, std::string("cannot be read: ") + std::strerror(errno));
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) bytes.append(buffer, n);
+        bool failed = std::ferror(in) != 0;
+        int error = errno;
+        std::fclose(in);
+        if (failed)
+            throw JobError(o.file, 0, 0, std::string("cannot be read: ") + std::strerror(error));
+    }
     for (const Format& f : kFormate) {
         if (f.recognise(o.file, bytes)) return f.dump(o.file, bytes);
     }
     std::string known;
     for (const Format& f : kFormate) known += std::string(known.empty() ? "" : ", ") + f.name;
+    if (IsText(bytes))
+        throw JobError(o.file, 0, 0,
+                       std::string("is ") + TextKind(bytes) +
+                           ", to be read as it is; dump lists binary files (" + known + ")");
     throw JobError(o.file, 0, 0, "is no file that dump knows (" + known + ")");
 }
 
