@@ -6,9 +6,10 @@
 #include "common/wintypes.h"
 
 // Copies text `number` into buffer: at most size - 1 characters, always terminated (nothing is
-// written when size < 1). Texts come from the built-in German table (code page 1252), overridden
-// by the file named in KORVAT_TEXTS (lines "number = text", read on first use). An unknown number
-// gives "Text <number>". Returns the characters copied.
+// written when size < 1). Texts come from the built-in table (German unless SetzeTextSprache
+// picked English; code page 1252), overridden by the file named in KORVAT_TEXTS (lines
+// "number = text", read on first use). An unknown number gives "Text <number>". Returns the
+// characters copied.
 int LadeRcString(int16_t number, char* buffer, int size);
 // Replaces the overrides by the texts of the file at path (nullptr or "" drops all overrides).
 // Returns the texts taken over, -1 when the file cannot be read. Lines that cannot be taken over
@@ -18,6 +19,10 @@ int LadeTextDatei(const char* path);
 const char* TextDateiMeldung();
 // True when the built-in table has a text of its own for number.
 bool HatEigenenText(int16_t number);
+// The built-in tables: German (the default) and English, with the same numbers.
+enum class TextSprache { kDeutsch, kEnglisch };
+// Picks the built-in table the texts come from; overrides from a file still win.
+void SetzeTextSprache(TextSprache sprache);
 // The module holding the dialog template "DLG_INFOBOX".
 HINSTANCE HoleFXTexteModule();
 

@@ -1,7 +1,8 @@
 // Operator texts by number, and the information box and text input of the host's dialog library.
 //
 // The texts are our own German wording, in code page 1252, because every box and display line the
-// library shows is built from them. A site can replace any of them with a text file named by
+// library shows is built from them; an English table with the same numbers stands beside it for
+// operators who do not read German. A site can replace any of them with a text file named by
 // KORVAT_TEXTS: one "number = text" a line.
 #include "common/fxtexte.h"
 
@@ -24,6 +25,9 @@ struct Text {
 // Sorted by number, so a lookup is a binary search.
 constexpr Text kTexte[] = {
     {555, "Das Element an der Eintauchstelle ist weder Linie noch Bogen"},
+    {1001,
+     "Das Ger\xe4t kann nicht ge\xf6"
+     "ffnet werden"},
     {1005, "Die Ausgabedatei kann nicht angelegt werden"},
     {1007, "Fehler beim Schreiben der Ausgabedatei (Datentr\xe4ger voll?)"},
     {1011,
@@ -50,6 +54,9 @@ constexpr Text kTexte[] = {
     {1019,
      "Die Maschine nimmt keine Daten an (Zeit\xfc"
      "berschreitung)"},
+    {1020,
+     "Der Text ist zu lang f\xfc"
+     "r den Zeilenpuffer"},
     {1021,
      "Die Steuerung meldet sich nicht (Zeit\xfc"
      "berschreitung beim Start)"},
@@ -59,6 +66,15 @@ constexpr Text kTexte[] = {
      "Die Drehzahl liegt au\xdf"
      "erhalb des Spindelbereichs"},
     {2101, "Werkzeugkontrolle ist bei dieser Maschine nicht m\xf6glich"},
+    {2102,
+     "Der Satz ist zu lang f\xfc"
+     "r den Satzpuffer"},
+    {2103,
+     "Ung\xfc"
+     "ltiger Zahlenwert (keine Zahl oder unendlich)"},
+    {2111,
+     "Wert au\xdf"
+     "erhalb des Bereichs der Maschine"},
     {3110,
      "Die Spindeltabelle kann nicht ge\xf6"
      "ffnet werden"},
@@ -136,13 +152,111 @@ constexpr Text kTexte[] = {
     {9129, "Z-Anteil 6:"},
     {9130, "Z-Anteil 7:"},
 };
-static_assert(std::is_sorted(std::begin(kTexte), std::end(kTexte),
-                             [](const Text& a, const Text& b) { return a.nummer < b.nummer; }));
+
+// The same texts in English, for operators who do not read German: the same numbers, in the
+// same order.
+constexpr Text kTexteEnglisch[] = {
+    {555, "The element at the plunge point is neither a line nor an arc"},
+    {1001, "The device cannot be opened"},
+    {1005, "The output file cannot be created"},
+    {1007, "Error writing the output file (disk full?)"},
+    {1011, "Transmission error: framing error at the port"},
+    {1013, "Transmission error: characters lost at the port (overrun)"},
+    {1014, "Transmission error: receive buffer overflow"},
+    {1015, "Transmission error: parity error"},
+    {1016, "Transmission error at the port"},
+    {1017, "The machine's answer is too long"},
+    {1018, "No answer from the machine (time-out)"},
+    {1019, "The machine does not take data (time-out)"},
+    {1020, "The text is too long for the line buffer"},
+    {1021, "The controller does not answer (time-out at start)"},
+    {1035, "The start-up file could not be sent to the machine"},
+    {1037, "Spindle output: range of output values not valid"},
+    {1038, "The speed is outside the spindle's range"},
+    {2101, "Tool control is not possible on this machine"},
+    {2102, "The block is too long for the block buffer"},
+    {2103, "Value not valid (not a number or infinite)"},
+    {2111, "Value outside the machine's range"},
+    {3110, "The spindle table cannot be opened"},
+    {3111, "The spindle table is missing or incomplete"},
+    {3112, "Spindle table: speed lower than in the line before"},
+    {3113, "Spindle table: step number does not match the line"},
+    {3114, "Speed lower than the spindle table's lowest step"},
+    {3115, "Speed higher than the spindle table's highest step"},
+    {3166, "Unknown kind of tool change"},
+    {3900, "Retract"},
+    {3901, "Sensor"},
+    {3902, "Status"},
+    {3903, "Waiting time"},
+    {3904, "Dwell time"},
+    {3905, "Direct command"},
+    {3906, "Tool change"},
+    {3907, "New contour"},
+    {3908, "End of contour"},
+    {3909, "New workpiece"},
+    {3910, "End of workpiece"},
+    {3911, "Single step: machine reports a fault - Return = go on, A = automatic, Esc = abort"},
+    {3912, "Single step: Return = next block, A = automatic, Esc = abort"},
+    {3913, "Single step: block is being executed"},
+    {3914, "Automatic running - S = single step, Esc = abort"},
+    {3915, "Automatic: machine reports a fault"},
+    {4057, "The element file cannot be opened"},
+    {4058, "The output file for the approach cannot be created"},
+    {4060, "Error reading the element file"},
+    {4061, "Error writing the element file"},
+    {4068, "Error positioning in the element file"},
+    {4075, "The element file cannot be deleted"},
+    {4130, "The contour is not suited to a ramped plunge"},
+    {4131, "The contour is not closed"},
+    {4132, "The contour has no extent"},
+    {6912, "Save DXF file"},
+    {6913, "File name (without extension):"},
+    {7018, "The machine does not answer."},
+    {7019, "The machine no longer takes data."},
+    {7040, "Keep waiting? (No aborts the output)"},
+    {7045, "The machine's memory is nearly full. Go on with the output?"},
+    {8236, "Tool change: tool no."},
+    {8237, "Program stop - go on with Start"},
+    {8260, "Range exceeded"},
+    {8308, "Target point outside the workpiece"},
+    {8309, "Target point outside the machine's travel"},
+    {8310, "Z below the machine's lower limit"},
+    {8311, "Z above the machine's upper limit"},
+    {9122, "Composition of the Z value:"},
+    {9123, "Rest (without the parts below):"},
+    {9124, "Z part 2:"},
+    {9125, "Z part 3:"},
+    {9126, "Z part 4:"},
+    {9127, "Z part 1 (not subtracted):"},
+    {9128, "Z part 5:"},
+    {9129, "Z part 6:"},
+    {9130, "Z part 7:"},
+};
+
+template <size_t N>
+constexpr bool Sortiert(const Text (&t)[N]) {
+    for (size_t i = 1; i < N; ++i)
+        if (t[i - 1].nummer >= t[i].nummer) return false;
+    return true;
+}
+constexpr bool GleicheNummern() {
+    if (std::size(kTexte) != std::size(kTexteEnglisch)) return false;
+    for (size_t i = 0; i < std::size(kTexte); ++i)
+        if (kTexte[i].nummer != kTexteEnglisch[i].nummer) return false;
+    return true;
+}
+static_assert(Sortiert(kTexte) && Sortiert(kTexteEnglisch));
+static_assert(GleicheNummern(), "every text needs its English wording and the other way round");
+
+TextSprache gSprache = TextSprache::kDeutsch;
 
 const char* EigenerText(int16_t nummer) {
-    auto it = std::lower_bound(std::begin(kTexte), std::end(kTexte), nummer,
+    const Text* anfang =
+        gSprache == TextSprache::kEnglisch ? std::begin(kTexteEnglisch) : std::begin(kTexte);
+    const Text* ende = anfang + std::size(kTexte);
+    auto it = std::lower_bound(anfang, ende, nummer,
                                [](const Text& t, int16_t n) { return t.nummer < n; });
-    return it != std::end(kTexte) && it->nummer == nummer ? it->text : nullptr;
+    return it != ende && it->nummer == nummer ? it->text : nullptr;
 }
 
 // Texts of the override file, kept in one fixed pool: each text sits zero-terminated at its
@@ -254,6 +368,8 @@ int LadeRcString(int16_t number, char* buffer, int size) {
 }
 
 bool HatEigenenText(int16_t number) { return EigenerText(number) != nullptr; }
+
+void SetzeTextSprache(TextSprache sprache) { gSprache = sprache; }
 
 const char* TextDateiMeldung() { return gMeldung; }
 

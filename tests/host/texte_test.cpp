@@ -19,11 +19,11 @@ namespace {
 // error numbers, the block display, the range reports, the writers' messages, the DXF name
 // dialog and the approach computation's messages.
 constexpr int16_t kGenutzteNummern[] = {
-    555,  1005, 1007, 1011, 1013, 1014, 1015, 1016, 1017, 1018, 1019, 1021, 1035, 1037,
-    1038, 2101, 3110, 3111, 3112, 3113, 3114, 3115, 3166, 3900, 3901, 3902, 3903, 3904,
-    3905, 3906, 3907, 3908, 3909, 3910, 3911, 3912, 3913, 3914, 3915, 4057, 4058, 4060,
-    4061, 4068, 4075, 4130, 4131, 4132, 6912, 6913, 7018, 7019, 7040, 7045, 8236, 8237,
-    8260, 8308, 8309, 8310, 8311, 9122, 9123, 9124, 9125, 9126, 9127, 9128, 9129, 9130};
+    555,  1001, 1005, 1007, 1011, 1013, 1014, 1015, 1016, 1017, 1018, 1019, 1020, 1021, 1035,
+    1037, 1038, 2101, 2102, 2103, 2111, 3110, 3111, 3112, 3113, 3114, 3115, 3166, 3900, 3901,
+    3902, 3903, 3904, 3905, 3906, 3907, 3908, 3909, 3910, 3911, 3912, 3913, 3914, 3915, 4057,
+    4058, 4060, 4061, 4068, 4075, 4130, 4131, 4132, 6912, 6913, 7018, 7019, 7040, 7045, 8236,
+    8237, 8260, 8308, 8309, 8310, 8311, 9122, 9123, 9124, 9125, 9126, 9127, 9128, 9129, 9130};
 
 std::string Text(int16_t nummer, int groesse = 255) {
     char puffer[1024];
@@ -37,13 +37,33 @@ class Texte : public ::testing::Test {
     void TearDown() override { LadeTextDatei(nullptr); }
 };
 
-TEST_F(Texte, EveryNumberTheLibraryLoadsHasAWordingOfItsOwn) {
-    for (int16_t n : kGenutzteNummern) {
-        EXPECT_TRUE(HatEigenenText(n)) << n;
-        std::string t = Text(n);
-        EXPECT_FALSE(t.empty()) << n;
-        EXPECT_LT(t.size(), 255u) << n << ": cut by the callers' buffers";
+TEST_F(Texte, EveryNumberTheLibraryLoadsHasAWordingOfItsOwnInBothLanguages) {
+    for (TextSprache sprache : {TextSprache::kDeutsch, TextSprache::kEnglisch}) {
+        SetzeTextSprache(sprache);
+        for (int16_t n : kGenutzteNummern) {
+            EXPECT_TRUE(HatEigenenText(n)) << n;
+            std::string t = Text(n);
+            EXPECT_FALSE(t.empty()) << n;
+            EXPECT_LT(t.size(), 255u) << n << ": cut by the callers' buffers";
+        }
     }
+    SetzeTextSprache(TextSprache::kDeutsch);
+}
+
+TEST_F(Texte, TheEnglishTableIsPickedAndAnOverrideStillWins) {
+    EXPECT_EQ("Ung\xfcltiger Zahlenwert (keine Zahl oder unendlich)", Text(2103));
+    SetzeTextSprache(TextSprache::kEnglisch);
+    EXPECT_EQ("Value not valid (not a number or infinite)", Text(2103));
+    EXPECT_EQ("No answer from the machine (time-out)", Text(1018));
+    TempDir dir;
+    WriteFile(dir.File("texte.txt"), "1018 = Keine Antwort\n");
+    EXPECT_EQ(1, LadeTextDatei(dir.File("texte.txt").c_str()));
+    EXPECT_EQ("Keine Antwort", Text(1018));
+    SetzeTextSprache(TextSprache::kDeutsch);
+    EXPECT_EQ(
+        "Das Ger\xe4t kann nicht ge\xf6"
+        "ffnet werden",
+        Text(1001));
 }
 
 TEST_F(Texte, MessagesWrittenIntoProgramsFitTheirFieldAndNeverEndIt) {

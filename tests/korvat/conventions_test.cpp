@@ -63,6 +63,31 @@ TEST(Conventions, MachinesListsNameClassAndDescriptionInAlignedColumns) {
     EXPECT_GE(rows, 15);
 }
 
+// The library's texts (here the tool-change message an HPGL engraving machine shows) follow
+// the locale: German for a German one, English for any other; korvat's own stay English.
+TEST(Conventions, TheLibrarysTextsFollowTheLocale) {
+    TempDir dir;
+    const std::string post =
+        "post " KORVAT_SOURCE_DIR "/examples/jobs/plate.ngc --machine hpgl-engraving -o -";
+    const char* cases[][2] = {
+        {"LC_ALL=de_DE.UTF-8", "Werkzeugwechsel: Werkzeug Nr."},
+        {"LC_ALL= LC_MESSAGES=de_AT LANG=en_GB.UTF-8", "Werkzeugwechsel: Werkzeug Nr."},
+        {"LC_ALL= LC_MESSAGES= LANG=de", "Werkzeugwechsel: Werkzeug Nr."},
+        {"LC_ALL=en_US.UTF-8 LANG=de_DE.UTF-8", "Tool change: tool no."},
+        {"LC_ALL=C", "Tool change: tool no."},
+        {"LC_ALL= LC_MESSAGES= LANG=", "Tool change: tool no."},
+        {"LC_ALL=dek_XX", "Tool change: tool no."},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c[0]);
+        Outcome r = RunKorvat(dir.path(), post, c[0]);
+        EXPECT_EQ(0, r.exit) << r.err;
+        EXPECT_NE(std::string::npos, r.out.find(c[1])) << r.out;
+        EXPECT_EQ(0u, r.err.find("korvat: ")) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(" posted for ")) << r.err;
+    }
+}
+
 // Long work shows a bar on a terminal and clears it before the summary; without a terminal
 // nothing but the summary is written. The bar's delay is set to 0 so that any job shows it.
 TEST(Conventions, PreviewAndApproachShowAProgressBarOnATerminalOnly) {

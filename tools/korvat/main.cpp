@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "common/fxtexte.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "tools/korvat/errors.h"
@@ -18,8 +20,26 @@
 
 using namespace korvat::tool;
 
+namespace {
+
+// Whether the user's locale for messages is German: the first of LC_ALL, LC_MESSAGES and LANG
+// that is set decides, as for any program ("de", "de_AT.UTF-8", "de_CH@euro").
+bool GermanLocale() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0') continue;
+        return std::strncmp(value, "de", 2) == 0 && std::strchr("_.@", value[2]) != nullptr;
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     InstallSignalCleanup();
+    // The library's texts (its errors and questions) in German for a German locale, else in
+    // English; korvat's own messages are English either way.
+    SetzeTextSprache(GermanLocale() ? TextSprache::kDeutsch : TextSprache::kEnglisch);
     // Fault injection for the program's own tests: the n-th file write of the run fails as on
     // a full disk.
     if (const char* n = std::getenv("KORVAT_FAIL_WRITE_AFTER"))
