@@ -223,6 +223,8 @@ TEST(Gcode, NumbersOutOfRangeAreRefused) {
               GcodeError("G1 X1 F1" + std::string(82, '0') + "\n"));
     EXPECT_EQ("job.ngc:1:5: feed rate F40000 is too large; the most is 1000000 mm/min",
               GcodeError("G20 F40000\n"));
+    EXPECT_EQ("job.ngc:1:4: dwell time is too long (at most 100000 seconds)",
+              GcodeError("G4 P100001\n"));
     EXPECT_EQ("job.ngc:1:1: spindle speed is too large (at most 2000000000)",
               GcodeError("S3000000000 M3\n"));
     // A huge axis value next to a G word is a coordinate, not a code.

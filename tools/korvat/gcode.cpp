@@ -25,6 +25,8 @@ constexpr double kRadiusShare = 0.001;
 // writers can hold).
 constexpr double kLeastFeed = 1.0;
 constexpr double kMostFeed = 1e6;
+// The longest dwell, in seconds (more than a day; the writers count dwells in milliseconds).
+constexpr double kMostDwell = 1e5;
 
 struct Word {
     char letter;
@@ -283,6 +285,8 @@ bool Interpreter::Line(std::string_view text, int number) {
         if (motion != nullptr) Fail(dwell->column, "G4 and a motion code cannot share a line");
         if (p == nullptr) Fail(dwell->column, "G4 needs the dwell time in seconds as P");
         if (p->value < 0) Fail(p->column, "dwell time must not be negative");
+        if (p->value > kMostDwell)
+            Fail(p->column, "dwell time is too long (at most 100000 seconds)");
         for (char a : std::string_view("XYZIJR"))
             if (const Word* w = Find(a)) Fail(w->column, std::string("G4 takes no ") + a + " word");
         sink_.Wait(static_cast<float>(p->value));
