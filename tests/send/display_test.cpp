@@ -30,6 +30,10 @@ namespace {
 
 const std::string kMachines = KORVAT_SOURCE_DIR "/examples/machines/";
 
+// The display lines below are the library's German texts, which korvat shows for a German
+// locale; every korvat these tests start inherits it.
+const bool kGerman = setenv("LC_ALL", "de_DE.UTF-8", 1) == 0;
+
 struct Result {
     int exit = -1;
     std::string out, err;
