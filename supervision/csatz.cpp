@@ -3,6 +3,7 @@
 #include "supervision/csatz.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -116,46 +117,60 @@ void CSATZ::Vorschubzusatz(float feed) {
 // The display step of a block that shows a fixed text.
 void CSATZ::ZeigeText(const char* text) {
     if (!Zeigen(false)) return;
-    SatzVerschieben();
-    std::snprintf(Zeile3, sizeof Zeile3, "%s", text);
+    NeueZeile("%s", text);
     Satz();
 }
 
-void CSATZ::IstPosAnz_X(float value) {
+// The position field `item` shows value.
+void CSATZ::ZeigeWert(int item, float value) {
     char t[64];
     std::snprintf(t, sizeof t, "%1.3f", value);
-    pf::SetItemText(Dialog, kPosX, t);
+    pf::SetItemText(Dialog, item, t);
 }
-void CSATZ::IstPosAnz_Y(float value) {
-    char t[64];
-    std::snprintf(t, sizeof t, "%1.3f", value);
-    pf::SetItemText(Dialog, kPosY, t);
+
+void CSATZ::IstPosAnz_X(float value) { ZeigeWert(kPosX, value); }
+void CSATZ::IstPosAnz_Y(float value) { ZeigeWert(kPosY, value); }
+void CSATZ::IstPosAnz_Z(float value) { ZeigeWert(kPosZ, value); }
+void CSATZ::IstPosAnz_A(float value) { ZeigeWert(kPosA, value); }
+
+// Scrolls the lines and formats the new line 3.
+void CSATZ::NeueZeile(const char* format, ...) {
+    SatzVerschieben();
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(Zeile3, sizeof Zeile3, format, args);
+    va_end(args);
 }
-void CSATZ::IstPosAnz_Z(float value) {
-    char t[64];
-    std::snprintf(t, sizeof t, "%1.3f", value);
-    pf::SetItemText(Dialog, kPosZ, t);
-}
-void CSATZ::IstPosAnz_A(float value) {
-    char t[64];
-    std::snprintf(t, sizeof t, "%1.3f", value);
-    pf::SetItemText(Dialog, kPosA, t);
+
+// A rapid or Z move ends the contour the look-ahead estimate holds: its time is taken, and the
+// estimator's position set to the target on the axes given (255: not moved).
+void CSATZ::KonturEnde(const int (&achsen)[3], float x, float y, float z) {
+    if (!VorausschauEin) return;
+    ZeitVorschubXY += bahnplan.NimmZeit();
+    bahnplan.SetzePosition(achsen, {x, y, z});
 }
 
 // ---- blocks ----
+
+// A feed move's path of length l at speed v: timed by itself and added to the feed distances.
+// Its time counts towards the XY feed total here unless the look-ahead estimate times it with
+// the contour it belongs to.
+float CSATZ::Vorschubweg(float l, float v) {
+    const float t = ZeitMit(nullptr, l, v);
+    WegVorschub += l;
+    WegSeitWerkzeug += l;
+    if (!VorausschauEin) ZeitVorschubXY += t;
+    return t;
+}
 
 float CSATZ::Satz_XY_E(float x, float y) {
     WSTTesteKoordinate(x, y);
     const float l = Wegstrecke(x, y);
     const float t = ZeitMit(&ZeitEilXY, l, EilXY);
     WegEilXY += l;
-    if (VorausschauEin) {
-        ZeitVorschubXY += bahnplan.NimmZeit();
-        bahnplan.SetzePosition({0, 1, 255}, {x, y, 0.0f});
-    }
+    KonturEnde({0, 1, 255}, x, y, 0.0f);
     if (Zeigen(false) && !TestPunkt(x, LetztesX, y, LetztesY)) {
-        SatzVerschieben();
-        std::snprintf(Zeile3, sizeof Zeile3, "G0\tX%-10.3f Y%-10.3f", x, y);
+        NeueZeile("G0\tX%-10.3f Y%-10.3f", x, y);
         IstPosAnz_X(x);
         IstPosAnz_Y(y);
         Satz();
@@ -172,13 +187,9 @@ float CSATZ::Satz_XYZ_E(float x, float y, float z) {
     const float t = ZeitMit(&ZeitEilZ, dz, EilZ) + ZeitMit(&ZeitEilXY, l, EilXY);
     WegEilXY += l;
     WegEilZ += dz;
-    if (VorausschauEin) {
-        ZeitVorschubXY += bahnplan.NimmZeit();
-        bahnplan.SetzePosition({0, 1, 2}, {x, y, z});
-    }
+    KonturEnde({0, 1, 2}, x, y, z);
     if (Zeigen(false) && !TestPunkt3(x, LetztesX, y, LetztesY, z, LetztesZ)) {
-        SatzVerschieben();
-        std::snprintf(Zeile3, sizeof Zeile3, "G0\tX%-10.3f Y%-10.3f\tZ%-10.3f", x, y, z);
+        NeueZeile("G0\tX%-10.3f Y%-10.3f\tZ%-10.3f", x, y, z);
         IstPosAnz_X(x);
         IstPosAnz_Y(y);
         IstPosAnz_Z(z);
@@ -190,36 +201,20 @@ float CSATZ::Satz_XYZ_E(float x, float y, float z) {
     return t * 60.0f;
 }
 
-float CSATZ::Satz_Z_E(float z) {
-    const float dz = std::fabs(z - LetztesZ);
-    const float t = ZeitMit(&ZeitEilZ, dz, EilZ);
-    WegEilZ += dz;
-    if (VorausschauEin) {
-        ZeitVorschubXY += bahnplan.NimmZeit();
-        bahnplan.SetzePosition({255, 255, 2}, {0.0f, 0.0f, z});
-    }
-    if (Zeigen(false) && !TestGleich(z, LetztesZ)) {
-        SatzVerschieben();
-        std::snprintf(Zeile3, sizeof Zeile3, "G0\t\t\t\t\t\t\tZ%-10.3f", z);
-        IstPosAnz_Z(z);
-        Satz();
-    }
-    LetztesZ = z;
-    return t * 60.0f;
-}
+float CSATZ::Satz_Z_E(float z) { return ZEilgang(z, false); }
+float CSATZ::Satz_Z_E_H(float z) { return ZEilgang(z, true); }
 
-float CSATZ::Satz_Z_E_H(float z) {
+// A Z rapid; a retract shows the retract remark behind its line.
+float CSATZ::ZEilgang(float z, bool freifahren) {
     const float dz = std::fabs(z - LetztesZ);
     const float t = ZeitMit(&ZeitEilZ, dz, EilZ);
     WegEilZ += dz;
-    if (VorausschauEin) {
-        ZeitVorschubXY += bahnplan.NimmZeit();
-        bahnplan.SetzePosition({255, 255, 2}, {0.0f, 0.0f, z});
-    }
+    KonturEnde({255, 255, 2}, 0.0f, 0.0f, z);
     if (Zeigen(false) && !TestGleich(z, LetztesZ)) {
-        SatzVerschieben();
-        const Text hinweis(3900);
-        std::snprintf(Zeile3, sizeof Zeile3, "G0\t\t\t\t\t\t\tZ%-10.3f (%.120s)", z, hinweis.t);
+        if (freifahren)
+            NeueZeile("G0\t\t\t\t\t\t\tZ%-10.3f (%.120s)", z, Text(3900).t);
+        else
+            NeueZeile("G0\t\t\t\t\t\t\tZ%-10.3f", z);
         IstPosAnz_Z(z);
         Satz();
     }
@@ -231,17 +226,10 @@ float CSATZ::Satz_XY_V(float x, float y) {
     WSTTesteKoordinate(x, y);
     MaxMinXY(x, y);
     const float l = Wegstrecke(x, y);
-    float einzeln = 0.0f;
-    const float t = ZeitMit(&einzeln, l, VorschubXY);
-    WegVorschub += l;
-    WegSeitWerkzeug += l;
-    if (!VorausschauEin)
-        ZeitVorschubXY += t;
-    else
-        bahnplan.Linie({0, 1, 255}, {x, y, 0.0f}, VorschubXY, 1, 1, l, 334);
+    const float t = Vorschubweg(l, VorschubXY);
+    if (VorausschauEin) bahnplan.Linie({0, 1, 255}, {x, y, 0.0f}, VorschubXY, 1, 1, l, 334);
     if (Zeigen(false) && !TestPunkt(x, LetztesX, y, LetztesY)) {
-        SatzVerschieben();
-        std::snprintf(Zeile3, sizeof Zeile3, "G1\tX%-10.3f Y%-10.3f", x, y);
+        NeueZeile("G1\tX%-10.3f Y%-10.3f", x, y);
         if (XYVorschubGeaendert) Vorschubzusatz(VorschubXY);
         IstPosAnz_X(x);
         IstPosAnz_Y(y);
@@ -265,18 +253,11 @@ float CSATZ::Satz_XYZ_V(float x, float y, float z) {
         v = l / std::fabs(dz) * VorschubZ;
         if (v > VorschubXY) v = VorschubXY;
     }
-    float einzeln = 0.0f;
-    const float t = ZeitMit(&einzeln, l, v);
-    WegVorschub += l;
-    WegSeitWerkzeug += l;
-    if (!VorausschauEin)
-        ZeitVorschubXY += t;
-    else
-        bahnplan.Linie({0, 1, 2}, {x, y, z}, v, 1, 1, l, 333);
+    const float t = Vorschubweg(l, v);
+    if (VorausschauEin) bahnplan.Linie({0, 1, 2}, {x, y, z}, v, 1, 1, l, 333);
     // This block shows its line even while the display is suppressed.
     if (Zeigen(true) && !TestPunkt3(x, LetztesX, y, LetztesY, z, LetztesZ)) {
-        SatzVerschieben();
-        std::snprintf(Zeile3, sizeof Zeile3, "G1\tX%-10.3f Y%-10.3f\tZ%-10.3f", x, y, z);
+        NeueZeile("G1\tX%-10.3f Y%-10.3f\tZ%-10.3f", x, y, z);
         if (XYVorschubGeaendert) Vorschubzusatz(VorschubXY);
         IstPosAnz_X(x);
         IstPosAnz_Y(y);
@@ -295,13 +276,9 @@ float CSATZ::Satz_Z_V(float z) {
     const float t = ZeitMit(&ZeitVorschubZ, dz, VorschubZ);
     WegVorschubZ += dz;
     WegSeitWerkzeug += dz;
-    if (VorausschauEin) {
-        ZeitVorschubXY += bahnplan.NimmZeit();
-        bahnplan.SetzePosition({255, 255, 2}, {0.0f, 0.0f, z});
-    }
+    KonturEnde({255, 255, 2}, 0.0f, 0.0f, z);
     if (Zeigen(false) && !TestGleich(z, LetztesZ)) {
-        SatzVerschieben();
-        std::snprintf(Zeile3, sizeof Zeile3, "G1\t\t\t\t\t\t\tZ%-10.3f", z);
+        NeueZeile("G1\t\t\t\t\t\t\tZ%-10.3f", z);
         if (!ZVorschubGesetzt) {
             if (XYVorschubGeaendert) Vorschubzusatz(VorschubXY);
         } else {
@@ -320,19 +297,13 @@ float CSATZ::Satz_Kreis(float endX, float endY, float centreX, float centreY, fl
                         float startAngle, float sweep) {
     WSTTesteKreis(endX, endY, centreX, centreY, radius, startAngle, sweep);
     const float l = std::fabs(radius * sweep);
-    float einzeln = 0.0f;
-    const float t = ZeitMit(&einzeln, l, VorschubXY);
-    WegVorschub += l;
-    WegSeitWerkzeug += l;
-    if (!VorausschauEin)
-        ZeitVorschubXY += t;
-    else
+    const float t = Vorschubweg(l, VorschubXY);
+    if (VorausschauEin)
         bahnplan.Kreis({0, 1, 255}, centreX, centreY, radius, startAngle, sweep, endX, endY, 0.0f,
                        VorschubXY, 1, 400);
     if (Zeigen(false)) {
-        SatzVerschieben();
-        std::snprintf(Zeile3, sizeof Zeile3, "%s\tX%-10.3f Y%-10.3f\t\t\t\t I%-10.3f\tJ%-10.3f",
-                      sweep <= 0.0f ? "G2" : "G3", endX, endY, centreX, centreY);
+        NeueZeile("%s\tX%-10.3f Y%-10.3f\t\t\t\t I%-10.3f\tJ%-10.3f", sweep <= 0.0f ? "G2" : "G3",
+                  endX, endY, centreX, centreY);
         if (XYVorschubGeaendert) Vorschubzusatz(VorschubXY);
         IstPosAnz_X(endX);
         IstPosAnz_Y(endY);
@@ -345,8 +316,7 @@ float CSATZ::Satz_Kreis(float endX, float endY, float centreX, float centreY, fl
 
 int16_t CSATZ::Satz_A(float a) {
     if (Zeigen(false) && a != LetztesA) {
-        SatzVerschieben();
-        std::snprintf(Zeile3, sizeof Zeile3, "G0\tA%-10.3f", a);
+        NeueZeile("G0\tA%-10.3f", a);
         Satz();
         LetztesA = a;
     }
@@ -419,15 +389,14 @@ int16_t CSATZ::Satz_Andere(short code) {
         if (code == 1016) AnzeigeUnterdrueckt = 0;
         return 0;
     }
-    SatzVerschieben();
     if (code >= 1 && code <= 5) {
-        std::snprintf(Zeile3, sizeof Zeile3, "%.149s", Text(static_cast<int16_t>(3905 + code)).t);
+        NeueZeile("%.149s", Text(static_cast<int16_t>(3905 + code)).t);
     } else if (code == 6) {
-        std::snprintf(Zeile3, sizeof Zeile3, "M00");
+        NeueZeile("M00");
     } else {
         // An event without a text of its own shows its number, so the line never repeats the
         // previous block.
-        std::snprintf(Zeile3, sizeof Zeile3, "(%d)", code);
+        NeueZeile("(%d)", code);
     }
     if (code == 1) {
         WegSeitWerkzeug = 0.0f;

@@ -159,6 +159,11 @@ class CSATZ {
     bool Zeigen(bool auchUnterdrueckt) const;
     void Vorschubzusatz(float feed);
     void ZeigeText(const char* text);
+    void ZeigeWert(int item, float value);
+    void NeueZeile(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void KonturEnde(const int (&achsen)[3], float x, float y, float z);
+    float ZEilgang(float z, bool freifahren);
+    float Vorschubweg(float l, float v);
     void Abbrechen();
     char LetzteTasteDerMaschine() const;
 };
