@@ -173,12 +173,28 @@ int CCX268IO::poutstr(const char* text) {
 int CCX268IO::poutstrln(const char* text) {
     if (Fehlerflag) return 1;
     if (!text) text = "";
-    const size_t n = std::strlen(text);
+    return poutzeile(text, std::strlen(text));
+}
+
+int CCX268IO::poutzeile(const char* text, size_t n) {
+    if (Fehlerflag) return 1;
     if (n > kLaengsteZeile) {
         // Refused whole: a cut block would send the machine a different coordinate. The record
         // names the length and the start of the line; the channel stops like on any error.
-        psfehler(kZeileZuLang, static_cast<int>(n), static_cast<int32_t>(kLaengsteZeile), text, "",
-                 0.0f, 0.0f, 0.0f);
+        char anfang[kZeilenpuffer];
+        std::memcpy(anfang, text, kLaengsteZeile);
+        anfang[kLaengsteZeile] = '\0';
+        psfehler(kZeileZuLang, static_cast<int>(n), static_cast<int32_t>(kLaengsteZeile), anfang,
+                 "", 0.0f, 0.0f, 0.0f);
+        return 1;
+    }
+    if (!PortOffen && DateiOffen && PufferAnzahl + n + 2 <= static_cast<size_t>(kPuffer)) {
+        // What poutstr does for a file alone, without the copy: the line and its end into the
+        // file buffer (it has room, so nothing is written yet), then the keyboard poll.
+        std::memcpy(Dateipuffer + PufferAnzahl, text, n);
+        std::memcpy(Dateipuffer + PufferAnzahl + n, "\r\n", 2);
+        PufferAnzahl += static_cast<int32_t>(n + 2);
+        tastaturabfrage();
         return 1;
     }
     char zeile[kZeilenpuffer];

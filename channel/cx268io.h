@@ -14,6 +14,7 @@
 // be opened, 1020 text too long for the line buffer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/records.h"
@@ -45,6 +46,9 @@ class CCX268IO {
     // text (at most 309 characters) followed by CR LF, as one poutstr. A longer text is refused:
     // nothing is written, code 1020 (length, limit, start of the text) and Fehlerflag.
     int poutstrln(const char* text);
+    // The same for a text of length bytes without a zero byte (no terminator needed). A file
+    // alone takes the line straight into its buffer.
+    int poutzeile(const char* text, size_t length);
     int poutchar(char c);
     int poutcrlf();
 

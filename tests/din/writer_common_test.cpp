@@ -167,6 +167,77 @@ TEST(WriterCommon, TheFormatterWritesWhatPrintfWritesForEveryWritersFormat) {
     EXPECT_EQ("inf nan -inf", Format("%1.3lf %1.3lf %1.3lf", HUGE_VAL, NAN, -HUGE_VAL).ours);
 }
 
+TEST(WriterCommon, NumbersWrittenWithAFormatDecidedOnceAreWhatPrintfWrites) {
+    // The integer rounding holds up to digits of 2^64; around that edge, at the smallest
+    // numbers (subnormals) and at exact halves of the last decimal, the text must stay printf's.
+    std::mt19937_64 random(7);
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.5,
+                                  2.5,
+                                  -2.5,
+                                  1.0625,
+                                  0.0009765625,
+                                  5e-324,
+                                  -5e-324,
+                                  2.2250738585072014e-308,
+                                  9223372036854775807.0,
+                                  18446744073709551615.0,
+                                  1.8446744073709552e16,
+                                  1.8e10,
+                                  -1.8446744073709e13,
+                                  4503599627370495.5,
+                                  9007199254740993.0};
+    for (int i = 0; i < 8000; ++i) {
+        uint64_t bits = random();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        if (std::isfinite(v)) values.push_back(v);
+        // Decimal halves: k + 0.5 * 10^-d is halfway only when it is exact in binary.
+        int d = static_cast<int>(random() % 10);
+        values.push_back((static_cast<double>(random() % 2000000) - 1e6 + 0.5) / std::pow(10.0, d));
+        values.push_back(std::ldexp(static_cast<double>(random() % (1 << 20)),
+                                    -static_cast<int>(random() % 40)));
+    }
+    const char* formats[] = {"%1.0lf", "%1.3lf", "%1.2f",   "%1.5lf", "%1.9lf", "%1.12lf", "%.19f",
+                             "%1.20f", "%+8.3f", "% 08.3f", "%-9.1f", "%1ld",   "%1d",     "%+06d"};
+    for (const char* f : formats) {
+        Zahlformat z;
+        ASSERT_TRUE(LiesZahlformat(f, &z)) << f;
+        for (double v : values) {
+            char ours[512], theirs[512];
+            char* end = SchreibeZahl(ours, ours + sizeof ours, v, z);
+            ASSERT_NE(end, nullptr);
+            *end = 0;
+            if (z.decimals < 0 && std::strchr(f, 'l'))
+                std::snprintf(theirs, sizeof theirs, f, static_cast<long>(Ganzzahl(v)));
+            else if (z.decimals < 0)
+                std::snprintf(theirs, sizeof theirs, f, static_cast<int>(Ganzzahl(v)));
+            else
+                std::snprintf(theirs, sizeof theirs, f, v);
+            ASSERT_STREQ(theirs, ours) << f << " of " << std::hexfloat << v;
+        }
+    }
+    // Formats with anything besides one number conversion are not decided once.
+    Zahlformat z;
+    for (const char* f : {"X%1.3lf", "%1.3lf ", "%*d", "%g", "%s", "%#f", "%1.3Lf", "%.3d", ""})
+        EXPECT_FALSE(LiesZahlformat(f, &z)) << f;
+
+    // A block built piece by piece: a piece that does not fit is left out, the rest kept.
+    char satz[16];
+    Satzbau b(satz, sizeof satz);
+    ASSERT_TRUE(LiesZahlformat("%1.3lf", &z));
+    b.Text("G1 ").Zeichen('X').Zahl(-0.0001, z);
+    EXPECT_TRUE(b.ok());
+    EXPECT_STREQ(satz, "G1 X-0.000");
+    EXPECT_EQ(b.size(), 10u);
+    b.Zeichen(' ').Zahl(12345.5, z);  // " 12345.500" would pass the 15 characters
+    EXPECT_FALSE(b.ok());
+    EXPECT_STREQ(satz, "G1 X-0.000 ");
+    b.Text("Y");  // nothing more after an overflow
+    EXPECT_STREQ(satz, "G1 X-0.000 ");
+}
+
 TEST(WriterCommon, KeyboardPollEmptiesTheQueueOnTheTenthCall) {
     platform::ClearEvents();
     platform::PostEvent({platform::Event::Paint, 0, nullptr});

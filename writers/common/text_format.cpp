@@ -4,8 +4,14 @@
 // a negative zero kept) without the locale and stream machinery of vsnprintf. Any other
 // conversion, and the rare forms of these (an integer precision, '#', a non-finite value), are
 // passed to vsnprintf one at a time, so the text is always what printf writes.
+//
+// Fixed-point numbers of up to 19 decimals whose digits fit 64 bits (every coordinate, feed and
+// speed) are rounded here in integer arithmetic: the binary value times 10^decimals, exact in
+// 128 bits, rounded to the nearest integer with ties to even, which is printf's rounding of the
+// exact binary value. Larger ones go through std::to_chars.
 #include "writers/common/writer_common.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -107,7 +113,207 @@ const char* Lies(const char* f, Angabe& a, va_list& args) {
 // The sign printf puts before a non-negative number.
 const char* Vorzeichen(const Angabe& a) { return a.plus ? "+" : a.space ? " " : ""; }
 
+constexpr uint64_t kZehner[20] = {1ull,
+                                  10ull,
+                                  100ull,
+                                  1000ull,
+                                  10000ull,
+                                  100000ull,
+                                  1000000ull,
+                                  10000000ull,
+                                  100000000ull,
+                                  1000000000ull,
+                                  10000000000ull,
+                                  100000000000ull,
+                                  1000000000000ull,
+                                  10000000000000ull,
+                                  100000000000000ull,
+                                  1000000000000000ull,
+                                  10000000000000000ull,
+                                  100000000000000000ull,
+                                  1000000000000000000ull,
+                                  10000000000000000000ull};
+
+// |value| * 10^decimals (decimals 0..19) rounded to the nearest integer, ties to even, into q;
+// false for a non-finite value or a result of 2^64 or more. A finite double is m * 2^e with an
+// integer m below 2^53, so m * 10^decimals (below 2^117) and the shift by e are exact.
+bool Skaliert(double value, int decimals, uint64_t* q) {
+    using u128 = unsigned __int128;
+    const uint64_t bits = std::bit_cast<uint64_t>(value);
+    const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+    uint64_t m = bits & ((uint64_t{1} << 52) - 1);
+    if (biased == 0x7ff) return false;
+    if (biased != 0) m |= uint64_t{1} << 52;
+    const int e = biased == 0 ? -1074 : biased - 1075;
+    if (m == 0) {
+        *q = 0;
+        return true;
+    }
+    if (e >= 0) {
+        if (e > 10) return false;  // |value| of 2^63 or more
+        const u128 t = static_cast<u128>(m << e) * kZehner[decimals];
+        if (t >> 64) return false;
+        *q = static_cast<uint64_t>(t);
+        return true;
+    }
+    const u128 t = static_cast<u128>(m) * kZehner[decimals];
+    const int s = -e;
+    if (s >= 120) {  // t is below 2^117, less than half a unit: rounds to 0
+        *q = 0;
+        return true;
+    }
+    u128 ganz = t >> s;
+    const u128 rest = t - (ganz << s);
+    const u128 halb = u128{1} << (s - 1);
+    if (rest > halb || (rest == halb && (ganz & 1))) ++ganz;
+    if (ganz >> 64) return false;
+    *q = static_cast<uint64_t>(ganz);
+    return true;
+}
+
+// The sign (when negative, or `sign` when not 0) and the digits of a finite value with
+// `decimals` decimals, as printf's %.<decimals>f, into z (room for 330 + decimals bytes).
+char* Festkomma(char* z, char* end, double value, int decimals, char sign) {
+    if (std::signbit(value))
+        *z++ = '-';
+    else if (sign != 0)
+        *z++ = sign;
+    uint64_t q;
+    if (decimals <= 19 && Skaliert(value, decimals, &q)) {
+        uint64_t ganz = q / kZehner[decimals], bruch = q % kZehner[decimals];
+        z = std::to_chars(z, end, ganz).ptr;
+        if (decimals > 0) {
+            *z = '.';
+            for (int i = decimals; i > 0; --i) {
+                z[i] = static_cast<char>('0' + bruch % 10);
+                bruch /= 10;
+            }
+            z += decimals + 1;
+        }
+        return z;
+    }
+    return std::to_chars(z, end, std::fabs(value), std::chars_format::fixed, decimals).ptr;
+}
+
+// s padded to the format's width into [out, end); null when it does not fit.
+char* Feld(char* out, char* end, const char* s, size_t n, const Zahlformat& f) {
+    const size_t pad = f.width > n ? f.width - n : 0;
+    if (static_cast<size_t>(end - out) < n + pad) return nullptr;
+    if (pad == 0) {
+        std::memcpy(out, s, n);
+        return out + n;
+    }
+    if (f.left) {
+        std::memcpy(out, s, n);
+        std::memset(out + n, ' ', pad);
+    } else if (f.zeros) {
+        size_t sign = n > 0 && (s[0] == '-' || s[0] == '+' || s[0] == ' ') ? 1 : 0;
+        std::memcpy(out, s, sign);
+        std::memset(out + sign, '0', pad);
+        std::memcpy(out + sign + pad, s + sign, n - sign);
+    } else {
+        std::memset(out, ' ', pad);
+        std::memcpy(out + pad, s, n);
+    }
+    return out + n + pad;
+}
+
 }  // namespace
+
+bool LiesZahlformat(const char* format, Zahlformat* out) {
+    // A '*' would read an argument: not a format decided once.
+    if (format == nullptr || format[0] != '%' || std::strchr(format, '*') != nullptr) return false;
+    Angabe a;
+    va_list unused{};
+    const char* f = Lies(format + 1, a, unused);
+    if (*f != 0 || a.alternate || a.width > 255) return false;
+    Zahlformat z;
+    z.width = static_cast<uint8_t>(a.width);
+    z.sign = a.plus ? '+' : a.space ? ' ' : 0;
+    z.left = a.left;
+    z.zeros = a.zeros && !a.left;
+    if (a.conversion == 'f' && (a.length == 0 || a.length == 'l')) {
+        int precision = a.precision < 0 ? 6 : a.precision;
+        if (precision > 60) return false;
+        z.decimals = static_cast<int8_t>(precision);
+    } else if (a.conversion == 'd' && (a.length == 0 || a.length == 'l') && a.precision < 0) {
+        z.decimals = -1;
+    } else {
+        return false;
+    }
+    *out = z;
+    return true;
+}
+
+char* SchreibeZahl(char* out, char* end, double value, Zahlformat format) {
+    if (format.decimals < 0) return SchreibeGanzzahl(out, end, Ganzzahl(value), format);
+    char zahl[400];
+    int n;
+    if (std::isfinite(value) && format.decimals <= 60) {
+        n = static_cast<int>(
+            Festkomma(zahl, zahl + sizeof zahl, value, format.decimals, format.sign) - zahl);
+    } else {
+        // inf and nan as printf writes them, blanks for padding included.
+        char umwandlung[32];
+        std::snprintf(umwandlung, sizeof umwandlung, "%%%s%s%s%d.%dlf", format.left ? "-" : "",
+                      format.sign == '+'   ? "+"
+                      : format.sign == ' ' ? " "
+                                           : "",
+                      format.zeros ? "0" : "", format.width, format.decimals);
+        n = std::snprintf(zahl, sizeof zahl, umwandlung, value);
+        if (n < 0 || n >= static_cast<int>(sizeof zahl)) return nullptr;
+        if (end - out < n) return nullptr;
+        std::memcpy(out, zahl, static_cast<size_t>(n));
+        return out + n;
+    }
+    return Feld(out, end, zahl, static_cast<size_t>(n), format);
+}
+
+char* SchreibeGanzzahl(char* out, char* end, int64_t value, Zahlformat format) {
+    char zahl[24];
+    char* p = zahl;
+    uint64_t u;
+    if (value < 0) {
+        *p++ = '-';
+        u = 0ull - static_cast<uint64_t>(value);
+    } else {
+        if (format.sign != 0) *p++ = format.sign;
+        u = static_cast<uint64_t>(value);
+    }
+    p = std::to_chars(p, zahl + sizeof zahl, u).ptr;
+    return Feld(out, end, zahl, static_cast<size_t>(p - zahl), format);
+}
+
+Satzbau& Satzbau::Bis(char* behind) {
+    if (behind == nullptr) {
+        ok_ = false;
+    } else {
+        p_ = behind;
+    }
+    *p_ = 0;
+    return *this;
+}
+
+Satzbau& Satzbau::Text(const char* text, size_t length) {
+    if (!ok_) return *this;
+    if (length > static_cast<size_t>(ende_ - p_)) return Bis(nullptr);
+    std::memcpy(p_, text, length);
+    return Bis(p_ + length);
+}
+
+Satzbau& Satzbau::Text(const char* text) { return Text(text, std::strlen(text)); }
+
+Satzbau& Satzbau::Zeichen(char c) { return Text(&c, 1); }
+
+Satzbau& Satzbau::Zahl(double value, Zahlformat format) {
+    if (!ok_) return *this;
+    return Bis(SchreibeZahl(p_, ende_, value, format));
+}
+
+Satzbau& Satzbau::Ganzzahl(int64_t value, Zahlformat format) {
+    if (!ok_) return *this;
+    return Bis(SchreibeGanzzahl(p_, ende_, value, format));
+}
 
 bool FormatiereV(char* out, size_t size, const char* format, va_list args) {
     if (size == 0) return false;
@@ -188,13 +394,7 @@ bool FormatiereV(char* out, size_t size, const char* format, va_list args) {
                     if (len > 0) o.Text(zahl, static_cast<size_t>(len));
                     continue;
                 }
-                char* p = zahl;
-                if (!std::signbit(v)) {
-                    const char* s = Vorzeichen(a);
-                    if (*s) *p++ = *s;
-                }
-                p = std::to_chars(p, zahl + sizeof zahl, v, std::chars_format::fixed, precision)
-                        .ptr;
+                char* p = Festkomma(zahl, zahl + sizeof zahl, v, precision, *Vorzeichen(a));
                 o.Feld(zahl, static_cast<size_t>(p - zahl), a.width, a.left, a.zeros);
                 continue;
             }

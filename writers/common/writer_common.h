@@ -80,6 +80,50 @@ bool Anhaengen(char* out, size_t size, const char* format, ...)
 // it: a negative value that rounds to zero keeps its sign ("-0.000"). Result as Formatiere.
 bool FormatiereZahl(char* out, size_t size, const char* numberFormat, double value);
 
+// A number conversion decided once, written without reading a format each time: fixed point
+// with `decimals` decimals ("%<width>.<decimals>lf"), or an integer ("%<width>ld") when decimals
+// is negative; padded to width with blanks in front, behind (left) or zeros after the sign; a
+// non-negative number led by '+' or ' ' when sign says so.
+struct Zahlformat {
+    int8_t decimals = 3;
+    uint8_t width = 1;
+    char sign = 0;  // 0, '+' or ' '
+    bool left = false, zeros = false;
+};
+// The Zahlformat of a number format made of one %f, %lf, %d or %ld conversion and nothing
+// else ("%1.3lf", "%+08.2f", "%1ld"). False for anything else (the caller keeps Formatiere).
+bool LiesZahlformat(const char* format, Zahlformat* out);
+// value as printf writes it with that conversion, into [out, end): returns the byte behind the
+// text, or null when it does not fit (the bytes up to end are then undefined). Nothing is
+// terminated. An integer conversion takes the value truncated as Ganzzahl does.
+char* SchreibeZahl(char* out, char* end, double value, Zahlformat format);
+char* SchreibeGanzzahl(char* out, char* end, int64_t value, Zahlformat format);
+
+// A text built in a fixed buffer of the caller's: text, characters and numbers appended at the
+// end without measuring what is already there. Whatever does not fit marks it as overflowed and
+// leaves it as it was before that piece; the text stays terminated.
+class Satzbau {
+  public:
+    Satzbau(char* buffer, size_t size) : anfang_(buffer), p_(buffer), ende_(buffer + size - 1) {
+        *p_ = 0;
+    }
+    Satzbau& Text(const char* text, size_t length);
+    Satzbau& Text(const char* text);
+    Satzbau& Zeichen(char c);
+    Satzbau& Zahl(double value, Zahlformat format);
+    Satzbau& Ganzzahl(int64_t value, Zahlformat format);
+    bool ok() const { return ok_; }
+    size_t size() const { return static_cast<size_t>(p_ - anfang_); }
+    const char* text() const { return anfang_; }
+
+  private:
+    Satzbau& Bis(char* behind);
+    char* anfang_;
+    char* p_;
+    char* ende_;  // the terminator's byte
+    bool ok_ = true;
+};
+
 // Fills the block-info record with a writer's fixed values: the value and the two ranges
 // (values: Wert, Bereich1Von, Bereich1Bis, Bereich2Von, Bereich2Bis), the six small bytes and
 // the axis letters, cut to the record's 15 characters with the rest of the field zero. A null

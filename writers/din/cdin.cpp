@@ -119,6 +119,7 @@ short CDIN::Open(short portWanted, const MaschEinstellung* settings, short gerae
     ZahlFormat(FormatA, sizeof FormatA, Nachkommastellen + 2);
     ZahlFormat(FormatB, sizeof FormatB, Nachkommastellen + 2);
     Arbeitsformat[0] = '\0';
+    ZahlformateLesen();
 
     // The writer's state after Open.
     Programmname = programName;
@@ -282,22 +283,35 @@ bool CDIN::Koordinaten(const char* gwort, std::initializer_list<Achswert> axes,
             return false;
         }
     }
-    if (!SatzSetzen("%s", gwort)) return false;
+    // Each number straight into the block, in the format read at Open.
+    Satzbau satz(Satz, sizeof Satz);
+    satz.Text(gwort);
     bool first = true;
     for (const Achswert& a : axes) {
-        char number[48];
-        if (!FormatiereZahl(number, sizeof number, a.format, a.value)) {
-            char text[256];
-            Formatiere(text, sizeof text, "CDIN: %c=%g is too long for a block; block refused",
-                       a.letter, a.value);
-            Satz[0] = '\0';
-            Fehler(kFehlerSatzZuLang, text);
-            return false;
-        }
-        if (!SatzAnhaengen("%s%c%s", first ? "" : " ", a.letter, number)) return false;
+        if (!first) satz.Zeichen(' ');
+        satz.Zeichen(a.letter).Zahl(a.value, a.format);
         first = false;
     }
-    return SatzAnhaengen("%s", suffix);
+    satz.Text(suffix);
+    if (!satz.ok()) {
+        // Refused rather than cut: a cut coordinate would send the machine somewhere else.
+        char text[256];
+        Formatiere(text, sizeof text, "CDIN: block longer than %d characters refused: %s",
+                   static_cast<int>(sizeof Satz - 1), Satz);
+        Satz[0] = '\0';
+        Fehler(kFehlerSatzZuLang, text);
+        return false;
+    }
+    return true;
+}
+
+void CDIN::ZahlformateLesen() {
+    // Formats made by ZahlFormat always read; a damaged one falls back to three decimals.
+    const char* formats[5] = {FormatX, FormatY, FormatZ, FormatA, FormatB};
+    Zahlformat* zahlen[5] = {&ZahlX, &ZahlY, &ZahlZ, &ZahlA, &ZahlB};
+    for (int i = 0; i < 5; ++i) {
+        if (!LiesZahlformat(formats[i], zahlen[i])) *zahlen[i] = Zahlformat{};
+    }
 }
 
 const char* CDIN::GWort(int word) {
@@ -308,23 +322,25 @@ const char* CDIN::GWort(int word) {
     return result;
 }
 
-void CDIN::Zeile(const char* text, bool number) {
+void CDIN::Zeile(const char* text, size_t length, bool number) {
     if (!number) {
-        cx268io.poutstrln(text);
+        cx268io.poutzeile(text, length);
         return;
     }
     char line[312];
-    if (!Formatiere(line, sizeof line, "N%1ld %s", static_cast<long>(Satznummer), text)) {
+    Satzbau zeile(line, sizeof line);
+    zeile.Zeichen('N').Ganzzahl(Satznummer, {-1, 1}).Zeichen(' ').Text(text, length);
+    if (!zeile.ok()) {
         Fehler(kFehlerSatzZuLang, "CDIN: numbered line longer than 309 characters refused");
         return;
     }
-    cx268io.poutstrln(line);
+    cx268io.poutzeile(line, zeile.size());
     Satznummer = NaechsteSatznummer(Satznummer, ErsteNummer, LetzteNummer);
 }
 
 void CDIN::Dateiausgabe() {
     if (Satz[0] == '\0') return;
-    Zeile(Satz, (Optionen & 512) != 0);
+    Zeile(Satz, strnlen(Satz, sizeof Satz), (Optionen & 512) != 0);
     if (DrehzahlAnstehend && Drehzahlausgabe) {
         char line[64];
         if (Optionen & 8192) {
@@ -333,7 +349,7 @@ void CDIN::Dateiausgabe() {
             DrehzahlAnstehend = 0;
         } else if (Optionen & 32768) {
             Formatiere(line, sizeof line, "G97 S%ld", static_cast<long>(Drehzahl));
-            Zeile(line, true);
+            Zeile(line, std::strlen(line), true);
             DrehzahlAnstehend = 0;
         }
     }
@@ -437,8 +453,8 @@ void CDIN::NachEilgang() {
 }
 
 void CDIN::EilgangXY(double x, double y, bool offsets, bool speedWord) {
-    if (!Koordinaten(GWort(0), {{Adresse[0], FormatX, WertX(x, offsets)},
-                                {Adresse[1], FormatY, WertY(y, offsets)}})) {
+    if (!Koordinaten(GWort(0), {{Adresse[0], ZahlX, WertX(x, offsets)},
+                                {Adresse[1], ZahlY, WertY(y, offsets)}})) {
         return;
     }
     if (speedWord) AddDrehzahl();
@@ -450,16 +466,16 @@ void CDIN::EilgangXY(double x, double y, bool offsets, bool speedWord) {
 void CDIN::EilgangZ(double z, bool alwaysWord, bool speedWord) {
     const char* word = GWort(0);
     if (alwaysWord) word = "G0 ";
-    if (!Koordinaten(word, {{Adresse[2], FormatZ, WertZ(z)}})) return;
+    if (!Koordinaten(word, {{Adresse[2], ZahlZ, WertZ(z)}})) return;
     if (speedWord) AddDrehzahl();
     Dateiausgabe();
     LetztesZ = z;
 }
 
 void CDIN::EilgangXYZ(double x, double y, double z, bool offsets, bool speedWord) {
-    if (!Koordinaten(GWort(0), {{Adresse[0], FormatX, WertX(x, offsets)},
-                                {Adresse[1], FormatY, WertY(y, offsets)},
-                                {Adresse[2], FormatZ, WertZ(z)}})) {
+    if (!Koordinaten(GWort(0), {{Adresse[0], ZahlX, WertX(x, offsets)},
+                                {Adresse[1], ZahlY, WertY(y, offsets)},
+                                {Adresse[2], ZahlZ, WertZ(z)}})) {
         return;
     }
     if (speedWord) AddDrehzahl();
@@ -551,8 +567,8 @@ void CDIN::Draw(double x, double y) {
     if (!Endlich("Draw", {x, y})) return;
     M15M16Ausgabe(x, y);
     if ((Optionen & 8192) && LetzterSatzEilgang) Block("M12");
-    if (Koordinaten(GWort(1), {{Adresse[0], FormatX, WertX(x, true)},
-                               {Adresse[1], FormatY, WertY(y, true)}})) {
+    if (Koordinaten(GWort(1),
+                    {{Adresse[0], ZahlX, WertX(x, true)}, {Adresse[1], ZahlY, WertY(y, true)}})) {
         AddVorschub();
         AddDrehzahl();
         Dateiausgabe();
@@ -589,9 +605,9 @@ void CDIN::Draw3(double x, double y, double z) {
         SetzeVorschub(down ? VorschubZ : VorschubXY);
     }
 
-    if (Koordinaten(GWort(1), {{Adresse[0], FormatX, WertX(x, true)},
-                               {Adresse[1], FormatY, WertY(y, true)},
-                               {Adresse[2], FormatZ, WertZ(z)}})) {
+    if (Koordinaten(GWort(1), {{Adresse[0], ZahlX, WertX(x, true)},
+                               {Adresse[1], ZahlY, WertY(y, true)},
+                               {Adresse[2], ZahlZ, WertZ(z)}})) {
         AddVorschub();
         AddDrehzahl();
         Dateiausgabe();

@@ -177,16 +177,17 @@ class CDIN : public korvat::writer::Schreiberstatus, public korvat::writer::Kana
     // Number formats: X, Y, Z, fourth and fifth axis, and a work format.
     char FormatX[20]{}, FormatY[20]{}, FormatZ[20]{}, FormatA[20]{}, FormatB[20]{};
     char Arbeitsformat[20]{};
+    // The same five formats read once, as the blocks write their numbers.
+    korvat::writer::Zahlformat ZahlX{}, ZahlY{}, ZahlZ{}, ZahlA{}, ZahlB{};
 
   private:
     // One axis of a motion block: letter, number format and the value to print.
     struct Achswert {
         char letter;
-        const char* format;
+        korvat::writer::Zahlformat format;
         double value;
     };
-    // Builds the block "<gwort><letter><value> <letter><value>...<suffix>" in Satz, each axis
-    // formatted in two steps (pattern "%c" + number format, then letter and value). Refuses
+    // Builds the block "<gwort><letter><value> <letter><value>...<suffix>" in Satz. Refuses
     // (false, error 2103 or 2102, Satz empty) a non-finite value or a block that does not fit.
     bool Koordinaten(const char* gwort, std::initializer_list<Achswert> axes,
                      const char* suffix = "");
@@ -199,8 +200,11 @@ class CDIN : public korvat::writer::Schreiberstatus, public korvat::writer::Kana
     bool SatzAnhaengenV(const char* format, va_list args);
     // A block of its own: SatzSetzen, then Dateiausgabe.
     void Block(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Writes one line through the channel, numbered with "N%1ld " when number is true.
-    void Zeile(const char* text, bool number);
+    // Writes one line (length bytes) through the channel, numbered with "N%1ld " when number
+    // is true.
+    void Zeile(const char* text, size_t length, bool number);
+    // Reads the five number formats into ZahlX..ZahlB, after they were set.
+    void ZahlformateLesen();
     // Records code and text in the writer's record and the channel's (which stops output).
     void Fehler(int code, const char* text);
     // False (error 2103 naming the member) when a value is NaN or infinite.

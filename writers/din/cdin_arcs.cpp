@@ -24,18 +24,24 @@ bool Verschieden(double a, double b) { return std::fabs(a - b) >= 0.001; }
 void CDIN::WendelSetzen(double z, int kind) {
     Wendel[0] = '\0';
     if (kind != 83) return;
-    char number[24];
-    FormatiereZahl(number, sizeof number, FormatZ, WertZ(z));
-    Formatiere(Wendel, sizeof Wendel, " %c%s", Adresse[2], number);
+    if (!Satzbau(Wendel, sizeof Wendel)
+             .Zeichen(' ')
+             .Zeichen(Adresse[2])
+             .Zahl(WertZ(z), ZahlZ)
+             .ok()) {
+        // A helical arc without its Z word would cut flat: refused like an overlong block.
+        Wendel[0] = '\0';
+        Fehler(kFehlerSatzZuLang, "CDIN: the helical Z word is too long for a block; refused");
+    }
 }
 
 bool CDIN::Bogensatz(const char* gwort, double x, double y, double i, double j) {
     // i and j are the centre words as written (scaled, and for absolute centres offset).
     return Koordinaten(gwort,
-                       {{Adresse[0], FormatX, WertX(x, true)},
-                        {Adresse[1], FormatY, WertY(y, true)},
-                        {MittelpunktAdresse[0], FormatX, i},
-                        {MittelpunktAdresse[1], FormatY, j}},
+                       {{Adresse[0], ZahlX, WertX(x, true)},
+                        {Adresse[1], ZahlY, WertY(y, true)},
+                        {MittelpunktAdresse[0], ZahlX, i},
+                        {MittelpunktAdresse[1], ZahlY, j}},
                        Wendel);
 }
 
@@ -82,7 +88,7 @@ void CDIN::Kreis(double cx, double cy, double r, double start, double sweep, dou
     if (r <= 0.01 || std::fabs(sweep * r) <= 0.02) {
         // Too short to be an arc for the control: a straight feed move.
         written = Koordinaten(
-            "G1 ", {{Adresse[0], FormatX, WertX(ex, true)}, {Adresse[1], FormatY, WertY(ey, true)}},
+            "G1 ", {{Adresse[0], ZahlX, WertX(ex, true)}, {Adresse[1], ZahlY, WertY(ey, true)}},
             Wendel);
         LetztesGWort = 1;
     } else if (!(Optionen & 8192)) {
@@ -154,9 +160,9 @@ short CDIN::KreisMitRadius(double cx, double cy, double r, double start, double 
 short CDIN::KreisMitRadiusRaus(double ex, double ey, double r, int word, double ez, int kind) {
     WendelSetzen(ez, kind);
     bool ok = Koordinaten(GWort(word),
-                          {{Adresse[0], FormatX, WertX(ex, true)},
-                           {Adresse[1], FormatY, WertY(ey, true)},
-                           {'R', FormatX, r}},
+                          {{Adresse[0], ZahlX, WertX(ex, true)},
+                           {Adresse[1], ZahlY, WertY(ey, true)},
+                           {'R', ZahlX, r}},
                           Wendel);
     Wendel[0] = '\0';
     if (!ok) return 0;
@@ -168,11 +174,11 @@ short CDIN::KreisMitRadiusRaus(double ex, double ey, double r, int word, double 
 
 void CDIN::Move5(int32_t, double x, double y, double z, double a, double b) {
     if (!Endlich("Move5", {x, y, z, a, b})) return;
-    if (Koordinaten(GWort(0), {{Adresse[0], FormatX, WertX(x, false)},
-                               {Adresse[1], FormatY, WertY(y, false)},
-                               {Adresse[2], FormatZ, WertZ(z)},
-                               {Adresse[3], FormatA, a},
-                               {Adresse[4], FormatB, b}})) {
+    if (Koordinaten(GWort(0), {{Adresse[0], ZahlX, WertX(x, false)},
+                               {Adresse[1], ZahlY, WertY(y, false)},
+                               {Adresse[2], ZahlZ, WertZ(z)},
+                               {Adresse[3], ZahlA, a},
+                               {Adresse[4], ZahlB, b}})) {
         if (E().DrehzahlImEilgang == 1) AddDrehzahl();
         Dateiausgabe();
     }
@@ -186,11 +192,11 @@ void CDIN::Move5(int32_t, double x, double y, double z, double a, double b) {
 
 void CDIN::Draw5(int32_t, double x, double y, double z, double a, double b) {
     if (!Endlich("Draw5", {x, y, z, a, b})) return;
-    if (Koordinaten(GWort(1), {{Adresse[0], FormatX, WertX(x, true)},
-                               {Adresse[1], FormatY, WertY(y, true)},
-                               {Adresse[2], FormatZ, WertZ(z)},
-                               {Adresse[3], FormatA, a},
-                               {Adresse[4], FormatB, b}})) {
+    if (Koordinaten(GWort(1), {{Adresse[0], ZahlX, WertX(x, true)},
+                               {Adresse[1], ZahlY, WertY(y, true)},
+                               {Adresse[2], ZahlZ, WertZ(z)},
+                               {Adresse[3], ZahlA, a},
+                               {Adresse[4], ZahlB, b}})) {
         AddVorschub();
         AddDrehzahl();
         Dateiausgabe();
@@ -257,11 +263,13 @@ void CDIN::InitTeilk(short on, short axis, char, float diameter, float p, float 
         Adresse[0] = RundachsBuchstabe;
         MassstabX = factor * sign;
         ZahlFormat(FormatX, sizeof FormatX, RundNachkommastellen);
+        ZahlformateLesen();
         UeberwachungX = 1;
     } else {
         Adresse[1] = RundachsBuchstabe;
         MassstabY = factor * sign;
         ZahlFormat(FormatY, sizeof FormatY, RundNachkommastellen);
+        ZahlformateLesen();
         UeberwachungY = 1;
     }
 }
