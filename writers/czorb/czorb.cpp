@@ -20,6 +20,25 @@ int32_t Bits(float f) {
     return v;
 }
 
+constexpr uint32_t kSatz = 13;
+// The records waiting to be written: whole records only (5041 of them, just under 64 KiB), so a
+// buffer the disk refuses never splits one. Held once for the library like the channel's file
+// buffer, and tied to the file handle rather than to the writer object, which the host copies.
+struct Satzpuffer {
+    int32_t datei = -1;
+    uint32_t anzahl = 0;  // bytes waiting
+    uint8_t bytes[kSatz * 5041];
+};
+Satzpuffer puffer;
+
+void Kodiere(char type, const int32_t* values, uint8_t* bytes) {
+    bytes[0] = static_cast<uint8_t>(type);
+    for (int i = 0; i < 3; ++i) {
+        uint32_t v = static_cast<uint32_t>(values[i]);
+        for (int k = 0; k < 4; ++k) bytes[1 + 4 * i + k] = static_cast<uint8_t>(v >> (8 * k));
+    }
+}
+
 }  // namespace
 
 int CZORB::Init(InitStruct*, int, int32_t) { return 0; }
@@ -52,6 +71,8 @@ short CZORB::Open(short, const MaschEinstellung*, int value, const char* name) {
         SetzeFehler(1005, 0, 0, Dateipfad, "cannot create the file");
         return 1;
     }
+    // Records of a file never closed, whose handle the new file now has, are not its own.
+    if (puffer.datei == Datei) puffer.anzahl = 0;
     DateiOffen = 1;
     return 0;
 }
@@ -60,6 +81,7 @@ int CZORB::Close(int) {
     if (!DateiOffen) return 0;
     Rein();
     KonturgruppenEnde();
+    Wegschreiben();
     pf::FileClose(Datei);
     Datei = -1;
     DateiOffen = 0;
@@ -70,24 +92,36 @@ int CZORB::Close(int) {
 
 int CZORB::SchreibeDatei(char type, const int32_t* values) {
     if (!DateiOffen || Abgebrochen) return Abgebrochen ? 1 : 0;
-    // Type and values go out in one write, so a failing disk can never leave half a record.
-    uint8_t bytes[13];
-    bytes[0] = static_cast<uint8_t>(type);
-    for (int i = 0; i < 3; ++i) {
-        uint32_t v = static_cast<uint32_t>(values[i]);
-        for (int k = 0; k < 4; ++k) bytes[1 + 4 * i + k] = static_cast<uint8_t>(v >> (8 * k));
+    if (puffer.datei != Datei || puffer.anzahl + kSatz > sizeof puffer.bytes) {
+        if (Wegschreiben() != 0) return 1;
+        puffer.datei = Datei;
     }
-    bool ok = pf::FileWrite(Datei, bytes, sizeof bytes) == static_cast<int32_t>(sizeof bytes);
-    if (ok) return 0;
+    Kodiere(type, values, puffer.bytes + puffer.anzahl);
+    puffer.anzahl += kSatz;
+    return 0;
+}
+
+int CZORB::Wegschreiben() {
+    if (puffer.anzahl == 0) return 0;
+    const uint32_t n = puffer.anzahl;
+    const int32_t datei = puffer.datei;
+    puffer.anzahl = 0;
+    // Records taken before a refused value still go out; after a failed write none were taken.
+    // One write for the whole buffer; what a failing disk did not take is lost with it.
+    if (pf::FileWrite(datei, puffer.bytes, n) == static_cast<int32_t>(n)) return 0;
+    Schreibfehler(n / kSatz);
+    return 1;
+}
+
+void CZORB::Schreibfehler(uint32_t records) {
     char t2[128];
-    std::snprintf(t2, sizeof t2, "record of type %d could not be written (disk full?)",
-                  static_cast<uint8_t>(type));
+    std::snprintf(t2, sizeof t2, "%u records could not be written (disk full?)",
+                  static_cast<unsigned>(records));
     SetzeFehler(kFehlerSchreiben, 0, 0, Dateipfad, t2);
     Escape1 = 1;
     // A later record after a lost one would shift every following record: stop here so the
-    // file ends with whole records.
+    // file ends with the records written before.
     Abgebrochen = 1;
-    return 1;
 }
 
 int CZORB::Satz(char type, float a, float b, float c) {
@@ -163,7 +197,10 @@ void CZORB::MoveRaus() {
     EilgangAnstehend = 0;
     if (NeueGruppe) {
         KonturgruppenEnde();
-        if (DateiOffen) Kopfposition = pf::FileSeek(Datei, 0, 1);
+        // The header's place: behind what is written and what waits in the buffer.
+        if (DateiOffen)
+            Kopfposition = pf::FileSeek(Datei, 0, 1) +
+                           static_cast<int32_t>(puffer.datei == Datei ? puffer.anzahl : 0);
         Satz(1, 0.0f, 0.0f, 0.0f);
         Satz(5, WzWerte[4], WzWerte[5], 0.0f);
         Satz(6, 1.0f, 0.0f, 0.0f);
@@ -217,11 +254,15 @@ void CZORB::KonturgruppenEnde() {
     if (!GruppeOffen) return;
     Satz(9, 0.0f, 0.0f, 0.0f);
     ++Anzahl;
-    if (DateiOffen && !Abgebrochen) {
+    // The buffer goes out before the header is written back in place, so the file holds the
+    // same bytes as if every record had been written at once.
+    if (DateiOffen && Wegschreiben() == 0 && !Abgebrochen) {
         int32_t here = pf::FileSeek(Datei, 0, 1);
         if (pf::FileSeek(Datei, Kopfposition, 0) == Kopfposition) {
             const int32_t head[3] = {Bits(10.0f), Bits(10.0f), Anzahl};
-            SchreibeDatei(1, head);
+            uint8_t bytes[kSatz];
+            Kodiere(1, head, bytes);
+            if (pf::FileWrite(Datei, bytes, kSatz) != static_cast<int32_t>(kSatz)) Schreibfehler(1);
         }
         pf::FileSeek(Datei, here, 0);
     }

@@ -11,10 +11,13 @@
 // Moves are delayed: a rapid move or a plunge is recorded only when the next call shows what it
 // leads to; a plunge followed by no cut becomes a dot (a cut of 0.01 mm in X).
 //
+// Records are collected in a buffer of just under 64 KiB (whole records) and written a buffer at
+// a time; the buffer goes out before a group header is written back in place and at Close.
+//
 // Error model: members return small status values and never throw. A failed write records
 // 1007 with the file path, a NaN or infinite coordinate 2103; both set the first Escape flag and
-// stop all further writing, so the file holds whole records up to the fault and the open group
-// keeps a zero count that marks it unfinished.
+// stop all further writing, so the file holds the buffers written before the fault (whole
+// records) and the open group keeps a zero count that marks it unfinished.
 //
 // The class has no virtual members and no behaviour in construction; the host copies it whole.
 #pragma once
@@ -48,7 +51,8 @@ class CZORB : public korvat::writer::Schreiberstatus {
     void MoveRaus();           // writes the pending rapid move (and a due group header)
     void Rein();               // writes a pending plunge as a dot
     void KonturgruppenEnde();  // ends the open group and writes its count back
-    // Writes one record (type, then three values as stored). Returns 0, or 1 when it failed.
+    // Writes one record (type, then three values as stored) into the buffer. Returns 0, or 1
+    // when writing has stopped.
     int SchreibeDatei(char type, const int32_t* values);
     int TestGleich(float a, float b);  // 1 when |a - b| < 0.0001
     void FBStInfo(BSTINFO* info);
@@ -86,5 +90,9 @@ class CZORB : public korvat::writer::Schreiberstatus {
 
   private:
     int Satz(char type, float a, float b, float c);
+    // Writes the records waiting in the buffer. 0, or 1 when the write failed (recorded).
+    int Wegschreiben();
+    // Records error 1007 for `records` lost records and stops all further writing.
+    void Schreibfehler(uint32_t records);
     bool Gueltig(const char* member, float x, float y, float z = 0.0f);
 };

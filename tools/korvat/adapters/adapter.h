@@ -3,6 +3,7 @@
 // cycle: Open with the machine's records, Close.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,11 @@ class Writer : public Sink {
     // Why it stopped, for a message after the output's path ("no space left on device"); empty
     // while nothing failed.
     virtual std::string Failure() const = 0;
+    // The blocks of a finished program for the summary, from its size and the line ends written
+    // into it: a text program's lines, the last one counted without its line end.
+    virtual uint64_t Blocks(uint64_t bytes, uint64_t lineEnds, char lastByte) const {
+        return lineEnds + (bytes > 0 && lastByte != '\n' ? 1 : 0);
+    }
 };
 
 // The cause of a writer error for the machinist: a failed write by its system reason, else the

@@ -187,8 +187,8 @@ int PostJob(const JobOptions& o, bool check) {
     uint64_t bytes = stat(folder.File(files[0]).c_str(), &st) == 0 ? st.st_size : 0;
     Publish(folder.File(files[0]), path);
 
-    // The summary: blocks are the program's lines, the last one counted without its line end.
-    uint64_t blocks = written.lines + (bytes > 0 && written.last != '\n' ? 1 : 0);
+    // The summary: blocks are the program's lines (or records, for a binary program).
+    uint64_t blocks = writer->Blocks(bytes, written.lines, written.last);
     estimate.Finish();
     std::fputs(estimate.ToolWarnings().c_str(), stderr);
     std::fprintf(stderr,
