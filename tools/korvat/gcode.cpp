@@ -4,6 +4,7 @@
 // executes a line: feed, speed, tool change, spindle, dwell, modes, motion, stop.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -73,10 +74,10 @@ class Interpreter {
     }
     void Tokenise(std::string_view text);
     double Len(double v) const { return inch_ ? v * kMmPerInch : v; }
+    // The line's word of that letter (upper case), or null.
     const Word* Find(char letter) const {
-        for (const Word& w : words_)
-            if (w.letter == letter) return &w;
-        return nullptr;
+        unsigned k = static_cast<unsigned>(letter - 'A');
+        return k < 26 && index_[k] != 0 ? &words_[index_[k] - 1] : nullptr;
     }
     // The axis' new value: its word, absolute or added to the current value, or the current
     // value when the line has none. A relative word needs a known current value.
@@ -106,6 +107,7 @@ class Interpreter {
     Sink& sink_;
     int line_ = 0;
     std::vector<Word> words_;
+    uint16_t index_[26]{};  // per letter: 1 + its place in words_, 0 when the line has none
 
     bool inch_ = false;
     bool incremental_ = false;
@@ -118,7 +120,40 @@ class Interpreter {
     int tool_ = -1;               // selected with T, -1 none
 };
 
+// A number of the form [sign] digits [. digits] as the nearest double, as std::from_chars reads
+// it: with at most 15 digits and 22 decimals, the digits as an integer and the power of ten are
+// both exact doubles, and one division rounds correctly. Longer numbers go to from_chars. False
+// when the number is beyond the range of a double.
+bool Zahl(std::string_view number, double* value) {
+    const char* p = number.data();
+    const char* end = p + number.size();
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    static constexpr double kZehner[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    uint64_t digits = 0;
+    int count = 0, decimals = -1;
+    for (const char* q = p; q < end; ++q) {
+        if (*q == '.') {
+            decimals = 0;
+            continue;
+        }
+        if (digits != 0 || *q != '0') ++count;  // leading zeros do not count
+        digits = digits * 10 + static_cast<uint64_t>(*q - '0');
+        if (decimals >= 0) ++decimals;
+    }
+    if (count <= 15 && decimals <= 22) {
+        double v = static_cast<double>(digits) / kZehner[decimals < 0 ? 0 : decimals];
+        *value = negative ? -v : v;
+        return true;
+    }
+    return std::from_chars(number.data() + (number[0] == '+' ? 1 : 0), end, *value).ec ==
+           std::errc();
+}
+
 void Interpreter::Tokenise(std::string_view t) {
+    for (const Word& w : words_) index_[w.letter - 'A'] = 0;
     words_.clear();
     size_t i = 0;
     auto blank = [&](size_t k) { return k < t.size() && (t[k] == ' ' || t[k] == '\t'); };
@@ -167,9 +202,8 @@ void Interpreter::Tokenise(std::string_view t) {
                                        letter);
             }
             // The number as written, without a locale: a sign, digits, at most one point.
-            const char* from = number.data() + (number[0] == '+' ? 1 : 0);
             Word w{letter, 0.0, column};
-            if (std::from_chars(from, number.data() + number.size(), w.value).ec != std::errc())
+            if (!Zahl(number, &w.value))
                 Fail(numberColumn,
                      "number '" + std::string(number) + "' after " + letter + " is out of range");
             if (letter == 'G' || letter == 'M') {
@@ -183,6 +217,7 @@ void Interpreter::Tokenise(std::string_view t) {
                 Fail(column, std::string("word ") + letter + " appears twice in one line");
             }
             words_.push_back(w);
+            index_[letter - 'A'] = static_cast<uint16_t>(words_.size());
         } else if (c == '#' || c == '[') {
             Fail(column, "expressions and parameters are not supported");
         } else if (c == '/' && words_.empty()) {
