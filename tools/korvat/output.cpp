@@ -219,23 +219,34 @@ void Publish(const std::string& temporary, const std::string& path) {
 }
 
 void WriteWhole(const std::string& output, const std::string& bytes) {
+    WriteStreamed(output, [&](std::FILE* out) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    });
+}
+
+void WriteStreamed(const std::string& output, const std::function<bool(std::FILE*)>& write) {
     if (output == "-") {
-        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
-            std::fflush(stdout) != 0)
+        if (!write(stdout) || std::fflush(stdout) != 0)
             throw JobError("-", 0, 0, "standard output cannot be written");
         return;
     }
     std::string path = OutputTarget(output);
     CheckOutputFolder(path);
     std::string temporary = TemporaryBeside(path);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            throw JobError(path, 0, 0, "cannot be written");
-        }
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (out == nullptr) throw JobError(path, 0, 0, "cannot be written");
+    bool ok;
+    try {
+        ok = write(out);
+    } catch (...) {
+        std::fclose(out);
+        std::remove(temporary.c_str());
+        throw;
+    }
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) {
+        std::remove(temporary.c_str());
+        throw JobError(path, 0, 0, "cannot be written");
     }
     Publish(temporary, path);
 }

@@ -3,6 +3,8 @@
 // program that looks complete.
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,8 @@ void Publish(const std::string& temporary, const std::string& path);
 // Writes bytes to OutputTarget(path) through a temporary beside it, or to standard output for
 // "-". Throws JobError.
 void WriteWhole(const std::string& path, const std::string& bytes);
+// The same for a text that `write` puts into the stream it is given (true when it could).
+void WriteStreamed(const std::string& path, const std::function<bool(std::FILE*)>& write);
 
 // A hidden folder beside an output ("dir/.name.korvat<pid>", then the tag, so that two verbs
 // of one run can each have one), the writer's alone. The

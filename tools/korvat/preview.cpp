@@ -1,8 +1,16 @@
 #include "tools/korvat/preview.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tools/korvat/errors.h"
+#include "writers/common/writer_common.h"
 
 namespace korvat::tool {
 namespace {
@@ -11,15 +19,25 @@ constexpr double kPi = 3.14159265358979323846;
 const char* const kColours[] = {"#444444", "#1f77b4", "#d62728", "#2ca02c",
                                 "#9467bd", "#ff7f0e", "#8c564b", "#17becf"};
 const char* const kKindNames[] = {"rapid", "feed", "arc"};
+// A path's text goes to the spool in pieces of about this size.
+constexpr size_t kPiece = 32768;
+
+// v with four decimals (printf's "%.4f"), trailing zeros trimmed so the picture stays small and
+// readable, "-0" written as "0", appended to out.
+void Num(std::string& out, double v) {
+    static constexpr writer::Zahlformat kVier{4, 1, 0, false, false};
+    char s[400];
+    char* end = writer::SchreibeZahl(s, s + sizeof s, v, kVier);
+    if (end == nullptr) end = s;
+    while (end > s && end[-1] == '0' && std::memchr(s, '.', static_cast<size_t>(end - s))) --end;
+    if (end > s && end[-1] == '.') --end;
+    if (end - s == 2 && s[0] == '-' && s[1] == '0') s[0] = '0', end = s + 1;
+    out.append(s, static_cast<size_t>(end - s));
+}
 
 std::string Num(double v) {
-    char s[40];
-    std::snprintf(s, sizeof s, "%.4f", v);
-    // Trim trailing zeros so the picture stays small and readable.
-    std::string t = s;
-    while (t.back() == '0') t.pop_back();
-    if (t.back() == '.') t.pop_back();
-    if (t == "-0") t = "0";
+    std::string t;
+    Num(t, v);
     return t;
 }
 
@@ -38,14 +56,72 @@ void Preview::Box::Add(double x, double y) {
     x1 = std::max(x1, x), y1 = std::max(y1, y);
 }
 
+Preview::Preview(std::string name, std::string spoolFolder)
+    : name_(std::move(name)), spoolFolder_(std::move(spoolFolder)) {
+    for (int k = 0; k < 3; ++k) paths_.push_back(std::make_unique<Path>());
+}
+
+Preview::~Preview() {
+    if (spool_ != nullptr) std::fclose(spool_);
+}
+
 void Preview::WkzW(int, int tool) {
     tool_ = tool;
-    if (std::find(tools_.begin(), tools_.end(), tool) == tools_.end()) tools_.push_back(tool);
+    auto at = std::find(tools_.begin(), tools_.end(), tool);
+    toolIndex_ = static_cast<size_t>(at - tools_.begin());
+    if (at == tools_.end()) {
+        tools_.push_back(tool);
+        for (int k = 0; k < 3; ++k) paths_.push_back(std::make_unique<Path>());
+    }
+}
+
+Preview::Path& Preview::Current(Kind kind) { return *paths_[3 * toolIndex_ + kind]; }
+
+void Preview::Begin(Path& p, double x0, double y0) {
+    if (!p.empty) p.text += ' ';
+    if (x0 != p.px || y0 != p.py) {
+        p.text += 'M';
+        Num(p.text, x0);
+        p.text += ' ';
+        Num(p.text, -y0);
+        p.text += ' ';
+    }
+    p.empty = false;
+}
+
+void Preview::Spool(Path& p) {
+    if (spool_ == nullptr) {
+        // Unnamed, so nothing is left behind however the run ends.
+        int fd = spoolFolder_.empty()
+                     ? -1
+                     : open(spoolFolder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        spool_ = fd >= 0 ? fdopen(fd, "w+b") : std::tmpfile();
+        if (spool_ == nullptr) {
+            if (fd >= 0) close(fd);
+            throw JobError(name_, 0, 0,
+                           std::string("cannot make a spool file: ") + std::strerror(errno));
+        }
+    }
+    // At the end, even after the spool was read back by an earlier WriteSvg.
+    if (fseeko(spool_, 0, SEEK_END) != 0 ||
+        std::fwrite(p.text.data(), 1, p.text.size(), spool_) != p.text.size())
+        throw JobError(name_, 0, 0,
+                       std::string("cannot write the spool file: ") + std::strerror(errno));
+    p.pieces.emplace_back(spooled_, static_cast<uint32_t>(p.text.size()));
+    spooled_ += static_cast<int64_t>(p.text.size());
+    p.text.clear();
 }
 
 void Preview::To(Kind kind, double x, double y) {
     if (known_ && (x != x_ || y != y_)) {
-        pieces_.push_back({kind, tool_, x_, y_, x, y, 0, 0, 0, 0});
+        Path& p = Current(kind);
+        Begin(p, x_, y_);
+        p.text += 'L';
+        Num(p.text, x);
+        p.text += ' ';
+        Num(p.text, -y);
+        p.px = x, p.py = y;
+        if (p.text.size() >= kPiece) Spool(p);
         if (kind != kRapid) extents_.Add(x_, y_), extents_.Add(x, y);
     }
     all_.Add(x, y);
@@ -57,7 +133,35 @@ void Preview::Kreis(double cx, double cy, double r, double start, double sweep, 
                     double ey, double, int) {
     double sx = known_ ? x_ : cx + r * std::cos(start);
     double sy = known_ ? y_ : cy + r * std::sin(start);
-    pieces_.push_back({kArc, tool_, sx, sy, ex, ey, r, sweep, cx, cy});
+    Path& p = Current(kArc);
+    Begin(p, sx, sy);
+    // Drawn with y down, a counter-clockwise arc runs in SVG's negative sense.
+    const char sense = sweep > 0 ? '0' : '1';
+    auto arc = [&](double x, double y, bool large) {
+        p.text += 'A';
+        Num(p.text, r);
+        p.text += ' ';
+        Num(p.text, r);
+        p.text += " 0 ";
+        p.text += large ? '1' : '0';
+        p.text += ' ';
+        p.text += sense;
+        p.text += ' ';
+        Num(p.text, x);
+        p.text += ' ';
+        Num(p.text, -y);
+    };
+    if (std::fabs(sweep) > 2 * kPi - 1e-6) {
+        // A full circle: two halves, SVG cannot draw it in one piece.
+        double a = std::atan2(sy - cy, sx - cx) + sweep / 2;
+        arc(cx + r * std::cos(a), cy + r * std::sin(a), false);
+        p.text += ' ';
+        arc(ex, ey, false);
+    } else {
+        arc(ex, ey, std::fabs(sweep) > kPi);
+    }
+    p.px = ex, p.py = ey;
+    if (p.text.size() >= kPiece) Spool(p);
     // The arc's box: its ends and every quadrant point it passes.
     for (Box* b : {&extents_, &all_}) {
         b->Add(sx, sy);
@@ -72,7 +176,7 @@ void Preview::Kreis(double cx, double cy, double r, double start, double sweep, 
     x_ = ex, y_ = ey;
 }
 
-std::string Preview::Svg() const {
+bool Preview::WriteSvg(std::FILE* out) {
     Box view = all_;
     if (view.Empty()) view.Add(0, 0), view.Add(10, 10);
     Box work = extents_.Empty() ? view : extents_;
@@ -103,48 +207,44 @@ std::string Preview::Svg() const {
     s += "<text x=\"" + Num(work.x0) + "\" y=\"" + Num(-work.y1 - font * 0.5) +
          "\" font-family=\"sans-serif\" font-size=\"" + Num(font) + "\" fill=\"#666666\">" + label +
          "</text>\n";
+    auto put = [out](const std::string& text) {
+        return std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    };
+    bool ok = put(s);
 
+    // Each path: its spooled pieces read back in order, then what is still in its buffer.
+    if (spool_ != nullptr && std::fflush(spool_) != 0)
+        throw JobError(name_, 0, 0,
+                       std::string("cannot write the spool file: ") + std::strerror(errno));
+    std::vector<char> piece;
     for (size_t t = 0; t < tools_.size(); ++t) {
         for (int kind = kRapid; kind <= kArc; ++kind) {
-            std::string d;
-            double px = 1e300, py = 1e300;
-            for (const Piece& p : pieces_) {
-                if (p.kind != kind || p.tool != tools_[t]) continue;
-                if (p.x0 != px || p.y0 != py) d += "M" + Num(p.x0) + " " + Num(-p.y0) + " ";
-                if (kind != kArc) {
-                    d += "L" + Num(p.x1) + " " + Num(-p.y1) + " ";
-                } else {
-                    // Drawn with y down, a counter-clockwise arc runs in SVG's negative sense.
-                    const char* sense = p.sweep > 0 ? "0" : "1";
-                    auto arc = [&](double x, double y, bool large) {
-                        d += "A" + Num(p.r) + " " + Num(p.r) + " 0 " + (large ? "1 " : "0 ") +
-                             sense + " " + Num(x) + " " + Num(-y) + " ";
-                    };
-                    if (std::fabs(p.sweep) > 2 * kPi - 1e-6) {
-                        // A full circle: two halves, SVG cannot draw it in one piece.
-                        double a = std::atan2(p.y0 - p.cy, p.x0 - p.cx) + p.sweep / 2;
-                        arc(p.cx + p.r * std::cos(a), p.cy + p.r * std::sin(a), false);
-                        arc(p.x1, p.y1, false);
-                    } else {
-                        arc(p.x1, p.y1, std::fabs(p.sweep) > kPi);
-                    }
-                }
-                px = p.x1, py = p.y1;
-            }
-            if (d.empty()) continue;
-            d.pop_back();
+            const Path& p = *paths_[3 * t + kind];
+            if (p.empty) continue;
             const char* colour = kColours[t % (sizeof kColours / sizeof kColours[0])];
-            s += std::string("<path class=\"") + kKindNames[kind] + "\" data-tool=\"" +
-                 std::to_string(tools_[t]) + "\" d=\"" + d + "\" fill=\"none\" stroke=\"" + colour +
-                 "\" stroke-width=\"" + Num(kind == kRapid ? line / 2 : line) + "\"" +
-                 (kind == kRapid
-                      ? " stroke-dasharray=\"" + Num(4 * line) + " " + Num(3 * line) + "\""
-                      : std::string()) +
-                 " stroke-linecap=\"round\"/>\n";
+            ok = put(std::string("<path class=\"") + kKindNames[kind] + "\" data-tool=\"" +
+                     std::to_string(tools_[t]) + "\" d=\"") &&
+                 ok;
+            for (const auto& [offset, length] : p.pieces) {
+                piece.resize(length);
+                if (fseeko(spool_, offset, SEEK_SET) != 0 ||
+                    std::fread(piece.data(), 1, length, spool_) != length)
+                    throw JobError(name_, 0, 0, "cannot read the spool file back");
+                ok = std::fwrite(piece.data(), 1, length, out) == length && ok;
+            }
+            ok = put(p.text) && ok;
+            ok = put(std::string("\" fill=\"none\" stroke=\"") + colour + "\" stroke-width=\"" +
+                     Num(kind == kRapid ? line / 2 : line) + "\"" +
+                     (kind == kRapid
+                          ? " stroke-dasharray=\"" + Num(4 * line) + " " + Num(3 * line) + "\""
+                          : std::string()) +
+                     " stroke-linecap=\"round\"/>\n") &&
+                 ok;
         }
     }
 
     double by = -view.y0 + margin * 1.5;
+    s.clear();
     s += "<g class=\"scale\" data-length=\"" + Num(bar) + "\">\n";
     s += "<path d=\"M" + Num(view.x0) + " " + Num(by) + " h" + Num(bar) +
          "\" stroke=\"black\" stroke-width=\"" + Num(line) + "\"/>\n";
@@ -152,7 +252,21 @@ std::string Preview::Svg() const {
          "\" font-family=\"sans-serif\" font-size=\"" + Num(font) + "\">" + Num(bar) +
          " mm</text>\n</g>\n";
     s += "</svg>\n";
-    return s;
+    ok = put(s) && ok;
+    return ok;
+}
+
+std::string Preview::Svg() {
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    if (out == nullptr) throw JobError(name_, 0, 0, "out of memory");
+    bool ok = WriteSvg(out);
+    std::fclose(out);
+    std::string svg(text, size);
+    std::free(text);
+    if (!ok) throw JobError(name_, 0, 0, "cannot be written");
+    return svg;
 }
 
 }  // namespace korvat::tool

@@ -14,7 +14,15 @@ namespace {
 
 int Run(const JobOptions& o) {
     auto [machine, job] = OpenJobFor(o);
-    Preview preview;
+    // The picture is spooled beside its output (which must be able to take it anyway) and
+    // written out at the end through a temporary there, so it appears whole or not at all.
+    std::string path = o.output == "-" ? "-" : OutputTarget(o.output);
+    CheckOutputFolder(path);
+    size_t slash = path.rfind('/');
+    std::string folder = path == "-"                  ? ""
+                         : slash == std::string::npos ? "."
+                                                      : path.substr(0, slash + 1);
+    Preview preview(path, folder);
     // The job is drawn as it is read: the bar counts its bytes, as post's does.
     ProgressBar progress;
     job->OnProgress([&](uint64_t done, uint64_t total) { progress.Update(done, total); });
@@ -25,7 +33,7 @@ int Run(const JobOptions& o) {
         throw;
     }
     progress.Finish();
-    WriteWhole(o.output, preview.Svg());
+    WriteStreamed(path, [&](std::FILE* out) { return preview.WriteSvg(out); });
     const Preview::Box& e = preview.extents();
     if (e.Empty()) {
         std::fprintf(stderr, "korvat: %s drawn: no cutting moves\n", o.output.c_str());
