@@ -166,11 +166,3 @@ void CheckJob(JobInput& job, const Machine& machine) {
 }
 
 }  // namespace korvat::tool
-
-namespace korvat::tool {
-
-void MissingOverride(const char* call) {
-    throw std::logic_error(std::string("writer adapter does not override ") + call);
-}
-
-}  // namespace korvat::tool

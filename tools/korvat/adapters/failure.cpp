@@ -1,6 +1,7 @@
 // What a machinist reads when a writer stopped: the cause in words, never a bare number.
 #include <cctype>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "platform/files.h"
@@ -61,6 +62,10 @@ std::string DescribeWriterError(int code, const char* text1, const char* text2) 
         separator = " ";
     }
     return why;
+}
+
+void MissingOverride(const char* call) {
+    throw std::logic_error(std::string("writer adapter does not override ") + call);
 }
 
 }  // namespace korvat::tool
