@@ -100,6 +100,7 @@ int32_t FileWrite(int32_t h, const void* buffer, uint32_t n) {
              ++p)
             ++tally->lines;
         tally->last = b[done - 1];
+        if (tally->onWrite != nullptr) tally->onWrite(*tally, tally->context);
     }
     return static_cast<int32_t>(done);
 }

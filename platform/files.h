@@ -36,6 +36,10 @@ struct WriteTally {
     uint64_t bytes = 0;
     uint64_t lines = 0;
     char last = '\n';
+    // Called after every counted write with the tally and `context` (a progress display, say);
+    // none when null.
+    void (*onWrite)(const WriteTally& tally, void* context) = nullptr;
+    void* context = nullptr;
 };
 // Counts every following FileWrite into tally; null stops counting.
 void TallyWrites(WriteTally* tally);

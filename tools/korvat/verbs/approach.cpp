@@ -9,6 +9,7 @@
 // the workpiece is written as a negative Z and the program's Z is the negated element Z.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cmath>
@@ -333,7 +334,22 @@ int Run(const Options& o) {
     a.Starttiefe = o.start;
     a.Endtiefe = o.final;
     a.Punkttoleranz = o.points;
+    // The computation writes its result as it goes, about as long as the contour: the bytes
+    // written against the contour's drive the progress bar of a long one.
+    struct Computing {
+        ProgressBar bar;
+        uint64_t total;
+    } computing{ProgressBar(), bytes.size()};
+    platform::WriteTally written;
+    written.context = &computing;
+    written.onWrite = [](const platform::WriteTally& t, void* context) {
+        auto* c = static_cast<Computing*>(context);
+        c->bar.Update(std::min(t.bytes, c->total), c->total);
+    };
+    platform::TallyWrites(&written);
     int32_t meldung = a.Anfahren_EAW_Kontur_Schraeg(in.c_str(), out.c_str());
+    platform::TallyWrites(nullptr);
+    computing.bar.Finish();
     // A write that failed on the way (a full disk) is what went wrong, whatever the approach
     // made of the file cut short.
     if (int error = platform::LastWriteError())
