@@ -5,8 +5,9 @@
 # fprintf and CZORB in records per second.
 # Usage: bench/run_post_bench.sh [BUILD_DIR]   (default build/test; Release or RelWithDebInfo)
 set -euo pipefail
+shopt -s inherit_errexit
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/test}
+build=$(realpath "${1:-$here/../build/test}")
 korvat=$build/tools/korvat/korvat
 bench=$build/bench/korvat_bench
 for f in "$korvat" "$bench"; do
@@ -59,4 +60,4 @@ done
 rm -f out.nc out.LG1 canon.txt
 
 echo "library benchmarks (items per second; a ratio below 1 means the library is faster):"
-"$bench" --benchmark_filter='DinProgram|CzorbPath' 2>/dev/null | grep -E 'reference / library'
+"$bench" --benchmark_filter='DinProgram|CzorbPath' --benchmark_color=false 2>/dev/null | grep -E 'reference / library'

@@ -3,6 +3,7 @@
 // library itself takes events on one thread only.
 #include "platform/events.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace korvat::platform {
@@ -14,7 +15,9 @@ struct Queue {
     std::mutex lock;
     Event ring[kCapacity];
     int head = 0;   // index of the oldest event
-    int count = 0;  // events held; ring[(head + i) % kCapacity] for i < count
+    // Events held; ring[(head + i) % kCapacity] for i < count. Changed under the lock, read
+    // without it to find an empty queue cheaply: the library polls on every block it writes.
+    std::atomic<int> count = 0;
 };
 
 Queue& TheQueue() {
@@ -35,6 +38,7 @@ void PostEvent(const Event& e) {
 
 bool HasKeyEvent() {
     Queue& q = TheQueue();
+    if (q.count.load(std::memory_order_acquire) == 0) return false;
     std::lock_guard<std::mutex> guard(q.lock);
     for (int i = 0; i < q.count; ++i)
         if (q.ring[(q.head + i) % kCapacity].kind == Event::KeyDown) return true;
@@ -43,12 +47,14 @@ bool HasKeyEvent() {
 
 bool HasEvent() {
     Queue& q = TheQueue();
+    if (q.count.load(std::memory_order_acquire) == 0) return false;
     std::lock_guard<std::mutex> guard(q.lock);
     return q.count > 0;
 }
 
 bool TakeEvent(Event* e) {
     Queue& q = TheQueue();
+    if (q.count.load(std::memory_order_acquire) == 0) return false;
     std::lock_guard<std::mutex> guard(q.lock);
     if (q.count == 0) return false;
     if (e) *e = q.ring[q.head];

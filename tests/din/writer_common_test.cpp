@@ -238,6 +238,44 @@ TEST(WriterCommon, NumbersWrittenWithAFormatDecidedOnceAreWhatPrintfWrites) {
     EXPECT_STREQ(satz, "G1 X-0.000 ");
 }
 
+TEST(WriterCommon, SignificantDigitsAreWhatPrintfsGWrites) {
+    // "%1.4g" to "%1.8g" as the Datron writer uses them: values around every power of ten and
+    // the rounding edges where the digits carry into a new power (0.99995, 9.999995, ...),
+    // where printf switches to the exponent form, halves in binary, and random values of every
+    // size and sign.
+    std::mt19937_64 random(1252);
+    std::vector<double> values = {0.0,     -0.0,     1e-5,      0.00010,     0.99995, 0.999949,
+                                  9.99995, 9.999949, 99.999995, 999.9999995, 1e8,     99999999.5,
+                                  1.5e8,   -1.5e8,   0.125,     2.5,         1e300,   5e-324};
+    for (int e = -6; e <= 12; ++e) {
+        double p = std::pow(10.0, e);
+        for (double v : {p, std::nextafter(p, 0.0), std::nextafter(p, 1e300), p * 0.99995}) {
+            values.push_back(v);
+            values.push_back(-v);
+        }
+    }
+    for (int i = 0; i < 20000; ++i) {
+        double scale = std::pow(10.0, static_cast<int>(random() % 18) - 6);
+        values.push_back((static_cast<double>(random() % 2000001) - 1000000.0) * scale / 1e6);
+        values.push_back(
+            std::ldexp(static_cast<double>(random() % 100000), -static_cast<int>(random() % 20)));
+    }
+    for (int precision = 1; precision <= 17; ++precision) {
+        char format[16];
+        std::snprintf(format, sizeof format, "%%1.%dg", precision);
+        for (double v : values) {
+            char ours[64], theirs[64];
+            char* end = SchreibeG(ours, ours + sizeof ours, v, precision);
+            ASSERT_NE(end, nullptr);
+            *end = 0;
+            std::snprintf(theirs, sizeof theirs, format, v);
+            ASSERT_STREQ(theirs, ours) << format << " of " << std::hexfloat << v;
+        }
+    }
+    char small[4];
+    EXPECT_EQ(nullptr, SchreibeG(small, small + sizeof small, 12345.0, 8));
+}
+
 TEST(WriterCommon, KeyboardPollEmptiesTheQueueOnTheTenthCall) {
     platform::ClearEvents();
     platform::PostEvent({platform::Event::Paint, 0, nullptr});

@@ -53,7 +53,7 @@ TEST(FullDisk, TheFirstFailedWriteStopsEveryWriterClassAndNothingIsPublished) {
 }
 
 TEST(FullDisk, AWriteFailingHalfwayThroughALongProgramStopsIt) {
-    // CZORB writes each record itself; the channel writers fill 64 KiB before their first write.
+    // CZORB and the channel writers each fill a buffer of about 64 KiB before their first write.
     TempDir dir;
     WriteFile(dir.File("long.ngc"), LongJob(4000));
     for (const Profile& p : {Profile{"czorb", "LG1"}, Profile{"iso", "nc"}}) {

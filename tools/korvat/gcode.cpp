@@ -58,6 +58,10 @@ bool SupportedG(int g) {
             return false;
     }
 }
+// The other letters a line may hold: N F S T X Y Z I J R P.
+constexpr bool kWoerter[26] = {false, false, false, false, false, true,  false, false, true,
+                               true,  false, false, false, true,  false, true,  false, true,
+                               true,  true,  false, false, false, true,  true,  true};
 bool SupportedM(int m) { return m == 0 || m == 2 || m == 3 || m == 5 || m == 6 || m == 30; }
 
 class Interpreter {
@@ -211,7 +215,7 @@ void Interpreter::Tokenise(std::string_view t) {
                 bool whole = code == std::floor(code) && code >= 0 && code < 1000;
                 if (!whole || !(letter == 'G' ? SupportedG(int(code)) : SupportedM(int(code))))
                     Fail(column, std::string("unsupported word ") + letter + std::string(number));
-            } else if (std::string_view("NFSTXYZIJRP").find(letter) == std::string_view::npos) {
+            } else if (!kWoerter[letter - 'A']) {
                 Fail(column, std::string("unsupported word ") + letter + std::string(number));
             } else if (Find(letter) != nullptr) {
                 Fail(column, std::string("word ") + letter + " appears twice in one line");
@@ -230,8 +234,9 @@ void Interpreter::Tokenise(std::string_view t) {
 
 bool Interpreter::Line(std::string_view text, int number) {
     line_ = number;
-    size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return true;
+    size_t first = 0;
+    while (first < text.size() && (text[first] == ' ' || text[first] == '\t')) ++first;
+    if (first == text.size()) return true;
     // A '%' line before anything else opens the program; any later one closes it, and nothing
     // after it is read.
     bool opening = !begun_;

@@ -180,7 +180,22 @@ char* Festkomma(char* z, char* end, double value, int decimals, char sign) {
         *z++ = sign;
     uint64_t q;
     if (decimals <= 19 && Skaliert(value, decimals, &q)) {
-        uint64_t ganz = q / kZehner[decimals], bruch = q % kZehner[decimals];
+        // The usual decimals divide by a constant (a multiplication), the rest by the table.
+        uint64_t ganz, bruch;
+        switch (decimals) {
+            case 3:
+                ganz = q / 1000, bruch = q % 1000;
+                break;
+            case 4:
+                ganz = q / 10000, bruch = q % 10000;
+                break;
+            case 2:
+                ganz = q / 100, bruch = q % 100;
+                break;
+            default:
+                ganz = q / kZehner[decimals], bruch = q % kZehner[decimals];
+                break;
+        }
         z = std::to_chars(z, end, ganz).ptr;
         if (decimals > 0) {
             *z = '.';
@@ -269,6 +284,11 @@ char* SchreibeZahl(char* out, char* end, double value, Zahlformat format) {
     return Feld(out, end, zahl, static_cast<size_t>(n), format);
 }
 
+char* SchreibeG(char* out, char* end, double value, int precision) {
+    auto [p, ec] = std::to_chars(out, end, value, std::chars_format::general, precision);
+    return ec == std::errc() ? p : nullptr;
+}
+
 char* SchreibeGanzzahl(char* out, char* end, int64_t value, Zahlformat format) {
     char zahl[24];
     char* p = zahl;
@@ -283,27 +303,6 @@ char* SchreibeGanzzahl(char* out, char* end, int64_t value, Zahlformat format) {
     p = std::to_chars(p, zahl + sizeof zahl, u).ptr;
     return Feld(out, end, zahl, static_cast<size_t>(p - zahl), format);
 }
-
-Satzbau& Satzbau::Bis(char* behind) {
-    if (behind == nullptr) {
-        ok_ = false;
-    } else {
-        p_ = behind;
-    }
-    *p_ = 0;
-    return *this;
-}
-
-Satzbau& Satzbau::Text(const char* text, size_t length) {
-    if (!ok_) return *this;
-    if (length > static_cast<size_t>(ende_ - p_)) return Bis(nullptr);
-    std::memcpy(p_, text, length);
-    return Bis(p_ + length);
-}
-
-Satzbau& Satzbau::Text(const char* text) { return Text(text, std::strlen(text)); }
-
-Satzbau& Satzbau::Zeichen(char c) { return Text(&c, 1); }
 
 Satzbau& Satzbau::Zahl(double value, Zahlformat format) {
     if (!ok_) return *this;

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 #include "common/records.h"
 
@@ -99,6 +100,12 @@ bool LiesZahlformat(const char* format, Zahlformat* out);
 char* SchreibeZahl(char* out, char* end, double value, Zahlformat format);
 char* SchreibeGanzzahl(char* out, char* end, int64_t value, Zahlformat format);
 
+// value as printf's "%.<precision>g" writes it (precision 1 to 17), into [out, end): the
+// shortest of fixed point and exponent form with that many significant digits, trailing zeros
+// dropped. std::to_chars in its general form with a precision is that printf conversion in the C
+// locale. Returns the byte behind the text, or null when it does not fit.
+char* SchreibeG(char* out, char* end, double value, int precision);
+
 // A text built in a fixed buffer of the caller's: text, characters and numbers appended at the
 // end without measuring what is already there. Whatever does not fit marks it as overflowed and
 // leaves it as it was before that piece; the text stays terminated.
@@ -107,9 +114,15 @@ class Satzbau {
     Satzbau(char* buffer, size_t size) : anfang_(buffer), p_(buffer), ende_(buffer + size - 1) {
         *p_ = 0;
     }
-    Satzbau& Text(const char* text, size_t length);
-    Satzbau& Text(const char* text);
-    Satzbau& Zeichen(char c);
+    Satzbau& Text(const char* text, size_t length) {
+        if (!ok_) return *this;
+        if (length > static_cast<size_t>(ende_ - p_)) return Bis(nullptr);
+        // Block pieces are a few bytes: copied here rather than through a call.
+        for (size_t i = 0; i < length; ++i) p_[i] = text[i];
+        return Bis(p_ + length);
+    }
+    Satzbau& Text(const char* text) { return Text(text, std::char_traits<char>::length(text)); }
+    Satzbau& Zeichen(char c) { return Text(&c, 1); }
     Satzbau& Zahl(double value, Zahlformat format);
     Satzbau& Ganzzahl(int64_t value, Zahlformat format);
     bool ok() const { return ok_; }
@@ -117,7 +130,14 @@ class Satzbau {
     const char* text() const { return anfang_; }
 
   private:
-    Satzbau& Bis(char* behind);
+    Satzbau& Bis(char* behind) {
+        if (behind == nullptr)
+            ok_ = false;
+        else
+            p_ = behind;
+        *p_ = 0;
+        return *this;
+    }
     char* anfang_;
     char* p_;
     char* ende_;  // the terminator's byte

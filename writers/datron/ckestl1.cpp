@@ -128,21 +128,14 @@ void CKESTL1::Out_Str(const char* text) {
 
 void CKESTL1::Out_R(double value) {
     if (!Kommentar) Out_Str(ZahlGeschrieben ? ", " : " ");
-    // Precision by magnitude: at most four decimals, no trailing zeros.
+    // Precision by magnitude: at most four decimals, no trailing zeros ("%1.4g" below 1 up to
+    // "%1.8g" from 1000 on, written by SchreibeG, which is that printf conversion).
     double a = std::fabs(value);
-    char text[40];
-    if (a < 0.0001) {
-        std::snprintf(text, sizeof text, "0");
-    } else if (a < 1.0) {
-        std::snprintf(text, sizeof text, "%1.4g", value);
-    } else if (a < 10.0) {
-        std::snprintf(text, sizeof text, "%1.5g", value);
-    } else if (a < 100.0) {
-        std::snprintf(text, sizeof text, "%1.6g", value);
-    } else if (a < 1000.0) {
-        std::snprintf(text, sizeof text, "%1.7g", value);
-    } else {
-        std::snprintf(text, sizeof text, "%1.8g", value);
+    char text[40] = "0";
+    if (!(a < 0.0001)) {
+        int precision = a < 1.0 ? 4 : a < 10.0 ? 5 : a < 100.0 ? 6 : a < 1000.0 ? 7 : 8;
+        char* end = korvat::writer::SchreibeG(text, text + sizeof text - 1, value, precision);
+        *(end != nullptr ? end : text) = '\0';
     }
     Out_Str(text);
     ZahlGeschrieben = 1;
