@@ -70,8 +70,8 @@ int CCX268IO::popen(short pollSwitch, short portWanted, const MaschEinstellung* 
             pauseNachByte = (settings->LptModus & 2) != 0;
         }
         if (!OeffneGeraet(Port, name)) {
-            // Device names carry no code of their own on Windows; ours is 1001.
-            Zugriffsfehler(*this, kGeraetNichtOffen, name);
+            // Device names carry no code of their own on Windows; ours are 1001 and 1023.
+            Oeffnungsfehler(*this, name);
             return 1;
         }
         PortOffen = 1;
@@ -157,7 +157,7 @@ int CCX268IO::poutstr(const char* text) {
                     if (pauseNachByte && i < n) pf::Sleep(1);
                     continue;
                 }
-                FortsetzenFragen(kNichtAbgenommen);
+                if (!Aufgelegt(*this)) FortsetzenFragen(kNichtAbgenommen);
                 if (Fehlerflag) break;
             }
             if (i == n) ergebnis = 0;

@@ -11,7 +11,8 @@
 // Error codes: 1005 file cannot be created, 1007 file write error, 1011 framing, 1013 overrun,
 // 1014 receive queue overflow, 1015 parity, 1016 other line fault, 1017 answer too long,
 // 1018 no answer in time, 1019 machine did not take the data in time; ours: 1001 device cannot
-// be opened, 1020 text too long for the line buffer.
+// be opened, 1020 text too long for the line buffer, 1022 the line hung up (device path in
+// Fehlertext1), 1023 the device is busy (another program has it open).
 #pragma once
 
 #include <cstddef>
@@ -26,7 +27,8 @@ class CCX268IO {
     // file basePath + "." + Dateiendung (created empty; null path: no file). openedBefore is the
     // host's flag: 0 resets the state, 1 keeps it and an open port; popen sets it to 1 unless the
     // device fails. Returns 0, or 1 with Fehlerflag set: a device that cannot be opened (code
-    // 1001, device name in Fehlertext1) or a file that cannot be created (1005).
+    // 1001, or 1023 when busy; device name in Fehlertext1, its path in Fehlertext2, errno in
+    // Fehlerzahl1) or a file that cannot be created (1005).
     int popen(short pollSwitch, short portWanted, const MaschEinstellung* settings,
               const char* basePath, int* openedBefore, int geraeteart);
     // Sets the serial line from the settings ("baud=%1d parity=%c data=%1d stop=%c" and the

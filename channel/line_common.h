@@ -8,10 +8,12 @@
 // Lesezeit, Schreibzeit, Startzeit, Geraeteart, tastaturabfrage, anacommerror, FortsetzenFragen).
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/clock.h"
+#include "platform/line_wait.h"
 #include "platform/serial_line.h"
 
 namespace korvat::channel {
@@ -29,7 +31,9 @@ enum : int {
     kAntwortZuLang = 1017,
     kKeineAntwort = 1018,
     kNichtAbgenommen = 1019,
-    kZeileZuLang = 1020,  // a text does not fit the line buffer
+    kZeileZuLang = 1020,   // a text does not fit the line buffer
+    kAufgelegt = 1022,     // the line hung up (the far end is gone)
+    kGeraetBelegt = 1023,  // another program has the device open
 };
 
 // The process clock in milliseconds, low 24 bits: the time base of Startzeit.
@@ -89,6 +93,28 @@ void Zugriffsfehler(L& l, int code, const char* name) {
     l.Fehlerflag = 1;
 }
 
+// A device that OeffneGeraet could not open, into the record: 1023 when another program holds
+// it, else 1001; the device name as the first text, the path it resolved to as the second, the
+// system's error number as the first number; Fehlerflag stops the line.
+template <class L>
+void Oeffnungsfehler(L& l, const char* name) {
+    const int grund = l.Port.OpenError();
+    Zugriffsfehler(l, grund == EBUSY ? kGeraetBelegt : kGeraetNichtOffen, name);
+    l.Fehlerzahl1 = grund;
+    Satztext(l.Fehlertext2, l.Port.Path());
+}
+
+// A line whose far end is gone (the machine hung up, the adapter was pulled) will never take or
+// send anything again: asking the operator to wait on would wait forever. Records 1022 with the
+// device path as the first text (once) and stops the line. True when the line hung up.
+template <class L>
+bool Aufgelegt(L& l) {
+    if (!l.Port.HungUp()) return false;
+    if (l.Fehlernummer != kAufgelegt) Zugriffsfehler(l, kAufgelegt, l.Port.Path());
+    l.Fehlerflag = 1;
+    return true;
+}
+
 // SetzeTimeout of either line. With on: both times = ms, Antwortmodus and Stillzeitablauf on
 // (the caller waits at most ms and takes a time-out as result 6, without asking). Without: the
 // line's standard times (5500 ms reading, schreibzeit writing), Antwortmodus back to the default
@@ -113,6 +139,7 @@ int Zeitvorgaben(L& l, int on, int ms, int32_t schreibzeit) {
 // record the host shows after the job names what was declined.
 template <class L>
 void Fortsetzen(L& l, int code) {
+    platform::LineWait frage(platform::WaitKind::None);  // the question is shown instead
     if (FrageFortsetzen(code)) {
         l.Startzeit = Jetzt();
         l.Fehlernummer = 0;
@@ -160,18 +187,20 @@ bool Zeitueberwachung(L& l, int32_t erlaubt, int code, bool beideTexte, int* res
 }
 
 // Writes text as one block under the block time-outs (about Schreibzeit + 10 ms for the whole
-// text). A short write asks question 1019 (with ctsTest only when the machine is not holding the
-// line) and writes the rest again, until all is out or Fehlerflag is set. Returns 0 when all of
-// the text went out, else 1.
+// text). A hang-up ends it at once (1022). A short write asks question 1019 (with ctsTest only when
+// the machine is not holding the line) and writes the rest again, until all is out or Fehlerflag is
+// set. Returns 0 when all of the text went out, else 1.
 template <class L>
 int SchreibeBlock(L& l, const char* text, uint32_t n, bool ctsTest) {
     if (n == 0) return 0;
+    platform::LineWait warten(platform::WaitKind::TakeMore);
     l.Port.SetTimeouts(
         {0, static_cast<uint32_t>(l.Lesezeit), 20, static_cast<uint32_t>(l.Schreibzeit) / n, 10});
     uint32_t done = 0;
     for (;;) {
         done += l.Port.Write(text + done, n - done);
         if (done >= n) return 0;
+        if (Aufgelegt(l)) return 1;
         if (!ctsTest || l.pcheckser() == 1) l.FortsetzenFragen(kNichtAbgenommen);
         // Also poll the keyboard, so that Escape ends the wait for a machine that holds the
         // line and never takes the data.
@@ -184,32 +213,39 @@ int SchreibeBlock(L& l, const char* text, uint32_t n, bool ctsTest) {
 // Schreibzeit), then reads of up to chunk bytes (at most 98), each handed to
 // bytes(data, n, &result), which returns true when the answer has ended. After each read the
 // keyboard is polled and Lesezeit supervised (question 1018). Ends on an ended answer,
-// Tastenabbruch or Fehlerflag. Returns the result code (1 when nothing ended the answer).
+// Tastenabbruch, Fehlerflag or a hang-up (1022). Returns the result code (1 when nothing ended the
+// answer).
 template <class L, class Bytes>
 int LeseAntwort(L& l, uint32_t chunk, Bytes&& bytes) {
     int result = 1;
     bool ende = false;
     l.Startzeit = Jetzt();
-    for (;;) {
-        platform::LineState st = l.Port.ClearErrors();
-        l.tastaturabfrage();
-        if (st.faults) {
-            l.anacommerror(st.faults);
-        } else {
-            ende = Zeitueberwachung(l, l.Schreibzeit, kNichtAbgenommen, false, &result);
+    {
+        platform::LineWait senden(platform::WaitKind::TakeMore);
+        for (;;) {
+            platform::LineState st = l.Port.ClearErrors();
+            if (Aufgelegt(l)) return result;
+            l.tastaturabfrage();
+            if (st.faults) {
+                l.anacommerror(st.faults);
+            } else {
+                ende = Zeitueberwachung(l, l.Schreibzeit, kNichtAbgenommen, false, &result);
+            }
+            if (st.outQueue == 0 || l.Fehlerflag || ende) break;
+            platform::Sleep(1);
         }
-        if (st.outQueue == 0 || l.Fehlerflag || ende) break;
-        platform::Sleep(1);
     }
     if (ende || l.Fehlerflag) return result;
 
     l.Startzeit = Jetzt();
     l.Port.SetTimeouts({0, 0, 10, 10, 10});
+    platform::LineWait antwort(platform::WaitKind::Answer);
     uint8_t buffer[98];
     if (chunk > sizeof buffer) chunk = sizeof buffer;
     do {
         uint32_t n = l.Port.Read(buffer, chunk);
         ende = bytes(buffer, n, &result);
+        if (!ende && Aufgelegt(l)) return result;
         l.tastaturabfrage();
         if (!ende) ende = Zeitueberwachung(l, l.Lesezeit, kKeineAntwort, true, &result);
     } while (!ende && !l.Tastenabbruch && !l.Fehlerflag);

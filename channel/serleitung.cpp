@@ -30,7 +30,7 @@ short CSERLEITUNG::popen(short port, short* openedBefore, short mode) {
     char name[32];
     Geraetename(port, name, sizeof name, &SeriellerPort);
     if (!OeffneGeraet(Port, name)) {
-        Zugriffsfehler(*this, kGeraetNichtOffen, name);
+        Oeffnungsfehler(*this, name);
         return 1;
     }
     PortOffen = 1;
@@ -76,7 +76,10 @@ short CSERLEITUNG::pinchr_sofort(char* out) {
     if (Fehlerflag || !PortOffen) return 0;
     Port.SetTimeouts({0, 0, 10, 10, 10});
     uint8_t c;
-    if (Port.Read(&c, 1) != 1) return 0;
+    if (Port.Read(&c, 1) != 1) {
+        Aufgelegt(*this);
+        return 0;
+    }
     out[0] = static_cast<char>(c);
     return 1;
 }

@@ -21,7 +21,9 @@ class CSERLEITUNG {
   public:
     // Opens port (0 none, 1-10 COMn, 11 and above LPT(n-10)). openedBefore 0 resets the status
     // (Fehlerflag included); with port 0, or openedBefore 1 and the port open, nothing is opened.
-    // Returns 0 (openedBefore set to 1), or 1 with Fehlerflag and the device name in Fehlertext1.
+    // Returns 0 (openedBefore set to 1), or 1 with Fehlerflag, code 1001 (1023 when another program
+    // has the device), the device name in Fehlertext1 and its path in Fehlertext2. A hang-up on
+    // the line stops it with 1022 and the path in Fehlertext1.
     short popen(short port, short* openedBefore, short mode);
     // Closes the port when closePort is not 0. Always 0.
     short pclose(short closePort);

@@ -60,6 +60,10 @@ constexpr Text kTexte[] = {
     {1021,
      "Die Steuerung meldet sich nicht (Zeit\xfc"
      "berschreitung beim Start)"},
+    {1022, "Die Verbindung zur Maschine ist getrennt (die Schnittstelle hat aufgelegt)"},
+    {1023,
+     "Die Schnittstelle ist belegt: ein anderes Programm hat sie ge\xf6"
+     "ffnet"},
     {1035, "Die Startdatei konnte nicht an die Maschine gesendet werden"},
     {1037, "Spindelausgabe: Bereich der Ausgabewerte ung\xfcltig"},
     {1038,

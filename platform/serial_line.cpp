@@ -27,8 +27,8 @@ namespace {
 
 constexpr uint32_t kForever = UINT32_MAX;
 
-// Waits for the descriptor to become ready for events, at most ms (kForever: no limit).
-// Returns the revents, 0 on time-out.
+// Waits for the descriptor to become ready for events, at most ms (0: a look without waiting;
+// kForever: no limit). Returns the revents, 0 on time-out.
 short Wait(int fd, short events, uint32_t ms) {
     pollfd p{fd, events, 0};
     uint32_t start = NowMs();
@@ -36,8 +36,7 @@ short Wait(int fd, short events, uint32_t ms) {
         int timeout = -1;
         if (ms != kForever) {
             uint32_t spent = NowMs() - start;
-            if (spent >= ms) return 0;
-            timeout = static_cast<int>(ms - spent);
+            timeout = spent >= ms ? 0 : static_cast<int>(ms - spent);
         }
         int r = poll(&p, 1, timeout);
         if (r > 0) return p.revents;
@@ -46,17 +45,21 @@ short Wait(int fd, short events, uint32_t ms) {
     }
 }
 
+// The line's far end is gone: poll says so, whatever else it says.
+bool Gone(short revents) { return (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0; }
+
+// A read or write error that is not "try again" means the device is gone (EIO from a hung-up
+// terminal, ENXIO or ENODEV from an unplugged adapter).
+bool Failed(ssize_t r) {
+    return r < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+}
+
 // Milliseconds left until start + limit, 0 when passed; kForever for no limit.
 uint32_t Left(uint32_t start, uint64_t limit) {
     if (limit == kForever) return kForever;
     uint64_t spent = NowMs() - start;
     return spent >= limit ? 0 : static_cast<uint32_t>(limit - spent);
 }
-
-// A line whose peer is gone (a closed pseudo-terminal, an unplugged adapter) behaves as a silent
-// line: the call waits out its time instead of returning at once, so callers time out as usual
-// instead of spinning. Without a time limit it waits a short while.
-void SitOut(uint32_t wait) { Sleep(wait == kForever ? 10 : wait); }
 
 speed_t BaudConstant(int32_t baud) {
     switch (baud) {
@@ -179,16 +182,25 @@ bool ParseLineDescription(const char* text, LineDescription* d) {
 
 bool SerialLine::Open(const char* path) {
     if (IsOpen() || !path) return false;
+    std::snprintf(path_, sizeof path_, "%s", path);
+    hungUp_ = 0;
     int fd;
     do fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
-    if (fd < 0) return false;
-    // Exclusive use: the advisory lock keeps a second user of this library away even when run
-    // as root (which TIOCEXCL does not); TIOCEXCL keeps other terminal programs away.
+    if (fd < 0) {
+        openError_ = errno;
+        return false;
+    }
+    // Exclusive use: the advisory lock keeps a second user of this library (and other programs
+    // that lock their line, as picocom does) away even when run as root; TIOCEXCL keeps other
+    // terminal programs away, whose open then fails with EBUSY (root may open past it, as the
+    // system allows, which also gets past a mode left behind by a program that was killed).
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        openError_ = errno == EWOULDBLOCK ? EBUSY : errno;
         close(fd);
         return false;
     }
+    openError_ = 0;
     isTerminal_ = isatty(fd) ? 1 : 0;
     if (isTerminal_) {
         ioctl(fd, TIOCEXCL);
@@ -219,6 +231,7 @@ void SerialLine::Close() {
     close(fd);
     handle_ = 0;
     isTerminal_ = 0;
+    hungUp_ = 0;
 }
 
 bool SerialLine::Configure(const LineDescription& d) {
@@ -284,7 +297,7 @@ void SerialLine::SetQueueSizes(uint32_t, uint32_t) {}
 void SerialLine::SetTimeouts(const Timeouts& t) { timeouts_ = t; }
 
 uint32_t SerialLine::Read(void* buffer, uint32_t n) {
-    if (!IsOpen() || !buffer || n == 0) return 0;
+    if (!IsOpen() || !buffer || n == 0 || hungUp_) return 0;
     const Timeouts& t = timeouts_;
     // Interval "forever" with no total: return at once with what is there.
     bool immediate = t.readInterval == UINT32_MAX && t.readMultiplier == 0 && t.readConstant == 0;
@@ -295,7 +308,10 @@ uint32_t SerialLine::Read(void* buffer, uint32_t n) {
     uint32_t got = 0;
     uint32_t start = NowMs();
     uint32_t last = start;  // arrival of the last byte
+    bool gone = false;      // poll said the far end is gone: one more read takes what is left
     while (got < n) {
+        // A raw line without a minimum count reads 0 bytes when nothing is there, as a line
+        // whose far end is gone does: only poll tells the two apart.
         ssize_t r = read(fd, out + got, n - got);
         if (r > 0) {
             got += static_cast<uint32_t>(r);
@@ -303,26 +319,25 @@ uint32_t SerialLine::Read(void* buffer, uint32_t n) {
             continue;
         }
         if (r < 0 && errno == EINTR) continue;
-        bool hangup = r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-        if (immediate) break;
-        uint32_t wait = Left(start, total);
+        if (gone || Failed(r)) {
+            // A printer port that cannot be read has not hung up for that.
+            if (isTerminal_) hungUp_ = 1;
+            break;
+        }
+        uint32_t wait = immediate ? 0 : Left(start, total);
         if (got > 0 && t.readInterval > 0 && t.readInterval != UINT32_MAX) {
             uint32_t gap = Left(last, t.readInterval);
             if (gap < wait) wait = gap;
         }
-        if (wait == 0) break;
-        short ev = hangup ? POLLHUP : Wait(fd, POLLIN, wait);
-        if (ev == 0) break;
-        if (!(ev & POLLIN)) {
-            SitOut(wait);
-            break;
-        }
+        short ev = Wait(fd, POLLIN, wait);
+        gone = Gone(ev);
+        if (!gone && !(ev & POLLIN)) break;  // the time is up
     }
     return got;
 }
 
 uint32_t SerialLine::Write(const void* buffer, uint32_t n) {
-    if (!IsOpen() || !buffer) return 0;
+    if (!IsOpen() || !buffer || hungUp_) return 0;
     uint64_t total = static_cast<uint64_t>(timeouts_.writeMultiplier) * n + timeouts_.writeConstant;
     if (total == 0 || total >= kForever) total = kForever;
     int fd = Descriptor();
@@ -330,27 +345,29 @@ uint32_t SerialLine::Write(const void* buffer, uint32_t n) {
     uint32_t done = 0;
     uint32_t start = NowMs();
     bool saidReady = false;  // the last poll said "ready" (a printer port always says so)
+    bool gone = false;       // poll said the far end is gone: the next write tells for sure
     while (done < n) {
         ssize_t w = write(fd, in + done, n - done);
         if (w > 0) {
             done += static_cast<uint32_t>(w);
             saidReady = false;
+            gone = false;
             continue;
         }
         if (w < 0 && errno == EINTR) continue;
-        bool hangup = w == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        if (gone || Failed(w)) {
+            hungUp_ = 1;
+            break;
+        }
         uint32_t wait = Left(start, total);
         if (wait == 0) break;
         // A device whose poll says ready while it is still busy is retried every millisecond
         // instead of in a busy loop.
-        if (saidReady && !hangup) Sleep(1);
-        short ev = hangup ? POLLHUP : Wait(fd, POLLOUT, wait);
+        if (saidReady) Sleep(1);
+        short ev = Wait(fd, POLLOUT, wait);
+        gone = Gone(ev);
         saidReady = ev & POLLOUT;
         if (ev == 0) break;
-        if (!(ev & POLLOUT)) {
-            SitOut(wait);
-            break;
-        }
     }
     return done;
 }
@@ -374,6 +391,8 @@ LineState SerialLine::ClearErrors() {
     if (ioctl(fd, FIONREAD, &q) == 0 && q > 0) s.inQueue = static_cast<uint32_t>(q);
     q = 0;
     if (isTerminal_ && ioctl(fd, TIOCOUTQ, &q) == 0 && q > 0) s.outQueue = static_cast<uint32_t>(q);
+    // Nothing left to read and the far end gone: the line hung up.
+    if (isTerminal_ && s.inQueue == 0 && Gone(Wait(fd, POLLIN, 0))) hungUp_ = 1;
     return s;
 }
 

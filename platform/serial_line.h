@@ -57,8 +57,19 @@ struct LineState {
 class SerialLine {
   public:
     // Opens the device at path for exclusive reading and writing, in raw mode. A character
-    // device that is not a terminal (a printer port) is opened without termios.
+    // device that is not a terminal (a printer port) is opened without termios. Exclusive means
+    // an advisory lock (flock), which another user of this library holds too, and the
+    // terminal's exclusive mode (TIOCEXCL), which keeps other programs out. A device held by
+    // someone else either way is busy: Open fails with OpenError() EBUSY.
     bool Open(const char* path);
+    // The system's error number of the last failed Open (EBUSY: another program has the line).
+    int OpenError() const { return openError_; }
+    // The path of the last Open, failed or not (cut at 255 characters).
+    const char* Path() const { return path_; }
+    // True once the far end is gone (a closed pseudo-terminal, an unplugged adapter, a modem
+    // line that dropped): the line said so on a read, a write, or ClearErrors. From then on
+    // Read and Write return at once with nothing; it stays so until the line is opened again.
+    bool HungUp() const { return hungUp_ != 0; }
     void Close();
     bool IsOpen() const { return handle_ != 0; }
 
@@ -69,13 +80,14 @@ class SerialLine {
     void SetTimeouts(const Timeouts& t);
     const Timeouts& GetTimeouts() const { return timeouts_; }
 
-    // Reads up to n bytes under the time-outs. Returns the bytes read (0 on time-out or error).
+    // Reads up to n bytes under the time-outs. Returns the bytes read (0 on time-out or error;
+    // a hang-up ends the read at once).
     uint32_t Read(void* buffer, uint32_t n);
     // Writes n bytes under the time-outs. Returns the bytes written: fewer than n means the time
-    // ran out (the peer stopped reading or held CTS).
+    // ran out (the peer stopped reading or held CTS) or the line hung up (HungUp()).
     uint32_t Write(const void* buffer, uint32_t n);
 
-    // Reads and clears the fault bits and reports the queues.
+    // Reads and clears the fault bits and reports the queues; also notices a hang-up.
     LineState ClearErrors();
     // Discards received and/or unsent data.
     void Purge(bool received, bool unsent);
@@ -90,6 +102,9 @@ class SerialLine {
     int32_t isTerminal_;
     Timeouts timeouts_;
     int32_t lastFrame_, lastOverrun_, lastParity_, lastBufOverrun_;  // fault counters last seen
+    int32_t hungUp_;
+    int32_t openError_;
+    char path_[256];
 };
 
 // Resolves a Windows device name ("\\.\COM3", "\\.\LPT2") into a path: the value of KORVAT_COM3

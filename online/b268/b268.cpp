@@ -8,6 +8,7 @@
 
 #include "common/grundfkt.h"
 #include "platform/clock.h"
+#include "platform/line_wait.h"
 #include "supervision/spindtab.h"
 
 namespace {
@@ -463,6 +464,7 @@ void B268::Cx268Buffer() {
     if (!cx268io.B268Warten) return;
     // The controller asked us to wait: poll (at most once a second) until it has more than
     // 2000 bytes free. Escape ends the wait through the keyboard poll.
+    korvat::platform::LineWait warten(korvat::platform::WaitKind::BufferRoom);
     int32_t frei = 0;
     while (frei <= 2000 && !cx268io.Fehlerflag && cx268io.Fehlernummer == 0) {
         frei = UpdateStatus(1);

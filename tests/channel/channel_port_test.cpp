@@ -1,6 +1,11 @@
 // The channel against a machine played on a pseudo-terminal: what arrives, what comes back, and
 // what happens when the machine stalls, stays silent or the operator presses Escape.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <atomic>
 #include <chrono>
@@ -288,6 +293,54 @@ TEST_F(ChannelPort, DevicesThatCannotBeOpenedNameThemselves) {
     ASSERT_EQ(OpenPort(0), 0);
     platform::SerialLine second{};
     EXPECT_FALSE(second.Open(peer.SlavePath().c_str()));
+
+    // A device another program holds (and locks) is busy, not missing: 1023 with its path.
+    cx268io.pclose(2, 1);
+    int other = open(peer.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(OpenPort(0), 1);
+    EXPECT_EQ(cx268io.Fehlernummer, 1023);
+    EXPECT_STREQ(cx268io.Fehlertext1, "\\\\.\\COM3");
+    EXPECT_EQ(std::string(cx268io.Fehlertext2), peer.SlavePath());
+    EXPECT_EQ(cx268io.Fehlerzahl1, EBUSY);
+    close(other);
+}
+
+// The machine stops reading and the operator keeps saying Yes to waiting; then it hangs up:
+// the channel stops at once with 1022 and the device path instead of asking on for ever.
+TEST_F(ChannelPort, AHangUpStopsTheChannelAtOnceWith1022AndThePath) {
+    ASSERT_EQ(OpenPort(1), 0);
+    auto start = StartMs();
+    std::thread machine([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        peer.HangUp();
+    });
+    std::string block = Pattern(60000);  // more than the pseudo-terminal holds
+    EXPECT_EQ(cx268io.poutstr(block.c_str()), 1);
+    machine.join();
+    EXPECT_LT(ElapsedMs(start), 2500);
+    for (const auto& box : dialogs.boxes()) EXPECT_EQ(box.caption, "Fehlernummer 1019");
+    EXPECT_EQ(cx268io.Fehlerflag, 1);
+    EXPECT_EQ(cx268io.Fehlernummer, 1022);
+    EXPECT_EQ(std::string(cx268io.Fehlertext1), peer.SlavePath());
+    EXPECT_EQ(cx268io.poutstr("X"), 1);
+}
+
+TEST_F(ChannelPort, AHangUpWhileWaitingForAnAnswerEndsTheWait) {
+    ASSERT_EQ(OpenPort(1), 0);
+    std::thread machine([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        peer.HangUp();
+    });
+    auto start = StartMs();
+    char out[100];
+    EXPECT_EQ(cx268io.pbfrage("OS", out), 1);
+    machine.join();
+    EXPECT_LT(ElapsedMs(start), 4000);  // the answer may take 5.5 s before the question
+    EXPECT_TRUE(dialogs.boxes().empty());
+    EXPECT_EQ(cx268io.Fehlernummer, 1022);
+    EXPECT_EQ(std::string(cx268io.Fehlertext1), peer.SlavePath());
 }
 
 TEST_F(ChannelPort, ParallelPortWritesByteByByteWithLptModus) {

@@ -142,7 +142,8 @@ TEST(Port, APortThatCannotBeOpenedStopsBeforeAnyOutput) {
               "[machine]\nclass = CDIN\nport = yes\n[MaschEinstellung]\nSchnittstelle = 7\n");
     WriteFile(dir.File("job.ngc"), "G0 X1\n");
     ExpectFailure(dir.path(), "post job.ngc --machine line.ini -o out.nc",
-                  "out.nc: the machine's port \\\\.\\COM7 cannot be opened");
+                  "out.nc: the machine's port " + dir.File("no-such-line") +
+                      " (\\\\.\\COM7) cannot be opened: No such file or directory (error 1001)");
     unsetenv("KORVAT_COM7");
 }
 

@@ -1,5 +1,10 @@
 // The serial line's Windows time-out model on a pseudo-terminal, its line descriptions and
 // device names. Bounds on times are generous: they show that a time-out happened, not its speed.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -120,6 +125,55 @@ TEST_F(SerialLinePty, ClosedLinesFailQuietlyAndOpenIsExclusive) {
     EXPECT_TRUE(second.Open(peer.SlavePath().c_str()));
     second.Close();
     EXPECT_FALSE(second.Open("/nonexistent/tty"));
+}
+
+TEST_F(SerialLinePty, AHangUpEndsReadsAndWritesAtOnceUntilTheLineIsOpenedAgain) {
+    line.SetTimeouts({0, 0, 5000, 0, 5000});
+    peer.HangUp();
+    char buf[8];
+    auto start = Clock::now();
+    EXPECT_EQ(line.Read(buf, 8), 0u);
+    EXPECT_TRUE(line.HungUp());
+    EXPECT_EQ(line.Write("xyz", 3), 0u);
+    EXPECT_EQ(line.Read(buf, 1), 0u);
+    EXPECT_LT(MsSince(start), 1000);  // not the 5 s the time-outs allow
+    line.Close();
+    EXPECT_FALSE(line.HungUp());
+}
+
+TEST_F(SerialLinePty, AWriteThatIsWaitingNoticesTheHangUp) {
+    line.SetTimeouts({0, 0, 0, 0, 10000});
+    std::thread machine([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.HangUp();
+    });
+    std::string block(200000, 'x');  // more than the pseudo-terminal holds
+    auto start = Clock::now();
+    uint32_t n = line.Write(block.data(), static_cast<uint32_t>(block.size()));
+    machine.join();
+    EXPECT_LT(n, block.size());
+    EXPECT_TRUE(line.HungUp());
+    EXPECT_LT(MsSince(start), 5000);
+}
+
+TEST_F(SerialLinePty, ALineHeldByAnotherProgramIsBusyWithItsPath) {
+    // Held by this library elsewhere, even when run as root.
+    SerialLine second{};
+    EXPECT_FALSE(second.Open(peer.SlavePath().c_str()));
+    EXPECT_EQ(second.OpenError(), EBUSY);
+    EXPECT_EQ(std::string(second.Path()), peer.SlavePath());
+    line.Close();
+    // Held by another program that locks its line.
+    int other = open(peer.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(second.Open(peer.SlavePath().c_str()));
+    EXPECT_EQ(second.OpenError(), EBUSY);
+    close(other);
+    // Missing is not busy.
+    EXPECT_FALSE(second.Open("/nonexistent/tty"));
+    EXPECT_EQ(second.OpenError(), ENOENT);
+    EXPECT_TRUE(line.Open(peer.SlavePath().c_str()));
 }
 
 }  // namespace

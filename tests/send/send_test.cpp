@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,9 +170,10 @@ TEST(SendFaults, EachFaultEndsInBoundedTimeWithItsErrorNumber) {
         {{"--fault", "busy"}, "error 1021"},
         {{"--fault", "A", "--fault-after", "40"}, "the controller reported fault A"},
         {{"--fault", "C", "--fault-after", "40"}, "the controller reported fault C"},
-        // A line whose far end is gone takes nothing and answers nothing: the driver notices
-        // while writing or while waiting for an answer.
-        {{"--hangup-after-commands", "60"}, "error 1018", "error 1019"},
+        // A line whose far end is gone takes nothing and answers nothing: the line says so
+        // whether the driver is writing or waiting for an answer.
+        {{"--hangup-after-commands", "60"},
+         " hung up: the machine or its adapter is gone (error 1022)"},
         // Whichever the driver is doing when the line stops: writing or waiting for an answer.
         {{"--hold-after-bytes", "2000"}, "error 1019", "error 1018"},
     };
@@ -188,6 +190,10 @@ TEST(SendFaults, EachFaultEndsInBoundedTimeWithItsErrorNumber) {
                     (!c.orError.empty() && r.err.find(c.orError) != std::string::npos))
             << r.err;
         EXPECT_LT(r.seconds, 40.0);
+        if (c.error.find("1022") != std::string::npos) {
+            EXPECT_NE(std::string::npos, r.err.find("the line " + sim.Path() + " hung up"))
+                << r.err;
+        }
         // The last line is the one error line.
         EXPECT_EQ(0u, r.err.rfind("korvat: ", r.err.rfind('\n', r.err.size() - 2) + 1) -
                           (r.err.rfind('\n', r.err.size() - 2) + 1))
@@ -217,8 +223,21 @@ TEST(SendFaults, LineSpindleTableAndProfileProblemsAreOneLine) {
     WriteFile(dir.File("job.ngc"), "G0 X1 Y1 Z1\n");
     Outcome r = Send(dir, "/nonexistent/tty", "job.ngc --machine " + kProfile);
     EXPECT_EQ(1, r.exit);
-    EXPECT_EQ(0u, r.err.find("korvat: /nonexistent/tty: cannot open the line to the machine"))
+    EXPECT_EQ(0u, r.err.find("korvat: /nonexistent/tty cannot be opened: No such file or directory "
+                             "(error 1001)"))
         << r.err;
+    // A line another program holds and locks is busy, by its path.
+    {
+        SimProcess held(KORVAT_PROGRAM, {"b268", "--baud", "0"});
+        int fd = open(held.Path().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(0, flock(fd, LOCK_EX | LOCK_NB));
+        r = Send(dir, held.Path(), "job.ngc --machine " + kProfile);
+        close(fd);
+        EXPECT_EQ(1, r.exit);
+        EXPECT_EQ("korvat: " + held.Path() + " is busy: another program has it open (error 1023)\n",
+                  r.err);
+    }
     // A profile without its spindle table beside it.
     WriteFile(dir.File("b268.ini"), ReadFile(kProfile));
     SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0"});

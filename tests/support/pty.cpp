@@ -45,6 +45,12 @@ PtyPeer::~PtyPeer() {
     if (master_ >= 0) close(master_);
 }
 
+void PtyPeer::HangUp() {
+    StopReading();
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+}
+
 void PtyPeer::ExportAs(const std::string& variable) {
     variable_ = variable;
     setenv(variable.c_str(), slave_path_.c_str(), 1);

@@ -33,6 +33,10 @@ class PtyPeer {
     // Reads what the library sent: waits until n bytes came or timeout_ms passed.
     std::string Receive(size_t n, int timeout_ms);
 
+    // The machine hangs up: stops reading and closes the master side, so the line's far end is
+    // gone for good (the slave reads end of file and writes fail with EIO).
+    void HangUp();
+
     // Background reading: everything that arrives is collected until StopReading.
     void StartReading();
     void StopReading();

@@ -44,6 +44,10 @@ class Writer : public Sink {
 // The cause of a writer error for the machinist: a failed write by its system reason, else the
 // error number and the record's texts.
 std::string DescribeWriterError(int code, const char* text1, const char* text2);
+// A line to the machine that could not be opened or hung up, from a line's error record
+// (1001, 1022, 1023 with the numbers and texts the line records): one phrase naming the device
+// path ("/dev/ttyS1 is busy: another program has it open (error 1023)"); empty for other codes.
+std::string DescribeLineError(int code, int number1, const char* text1, const char* text2);
 
 struct WriterClass {
     const char* name;       // the class name a profile gives as [machine] class

@@ -40,6 +40,27 @@ const char* Meaning(int code) {
 
 }  // namespace
 
+std::string DescribeLineError(int code, int number1, const char* text1, const char* text2) {
+    auto text = [](const char* t) { return std::string(t ? t : ""); };
+    // The device's path, with the name the machine's settings gave it where the two differ.
+    std::string device = text(text2).empty() ? text(text1) : text(text2);
+    if (!text(text2).empty() && !text(text1).empty() && text(text1) != text(text2))
+        device += " (" + text(text1) + ")";
+    switch (code) {
+        case 1001:
+            return device + " cannot be opened" +
+                   (number1 > 0 ? ": " + std::string(std::strerror(number1)) : std::string()) +
+                   " (error 1001)";
+        case 1022:
+            return "the line " + text(text1) +
+                   " hung up: the machine or its adapter is gone (error 1022)";
+        case 1023:
+            return device + " is busy: another program has it open (error 1023)";
+        default:
+            return "";
+    }
+}
+
 std::string DescribeWriterError(int code, const char* text1, const char* text2) {
     switch (code) {
         case 1007: {  // a write that did not go through: the system's reason
@@ -50,6 +71,8 @@ std::string DescribeWriterError(int code, const char* text1, const char* text2) 
         }
         case 0:
             return "stopped by Escape";
+        case 1022:
+            return DescribeLineError(code, 0, text1, text2);
         default:
             break;
     }

@@ -359,12 +359,8 @@ class Keyboard {
     termios saved_{};
 };
 
-bool HungUp() {
-    int fd = serleitung.Port.Descriptor();
-    if (fd < 0) return false;
-    pollfd p{fd, 0, 0};
-    return poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
-}
+// The line noticed that its far end is gone (the line records it as error 1022).
+bool HungUp() { return serleitung.Port.HungUp(); }
 
 double Seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -405,8 +401,11 @@ int Run(const Options& o) {
     ds.Schnittstelle = 1;
     tablet.Open(static_cast<short>(o.model), &ds);
     if (serleitung.Fehlerflag) {
+        const bool busy = serleitung.Fehlernummer == 1023;
         tablet.Close();
-        throw JobError(o.port, 0, 0, "cannot be opened as the tablet's line");
+        throw JobError(o.port, 0, 0,
+                       busy ? "is busy: another program has it open (error 1023)"
+                            : "cannot be opened as the tablet's line");
     }
 
     stopSignal = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "tools/korvat/program.h"
 #include "tools/korvat/verbs/job_options.h"
 #include "tools/korvat/verbs/verb.h"
+#include "tools/korvat/verbs/wait_notice.h"
 
 namespace korvat::tool {
 namespace {
@@ -134,12 +136,18 @@ int PostJob(const JobOptions& o, bool check) {
     }
 
     std::unique_ptr<Writer> writer = FindWriter(machine.className)->make();
+    // A machine on a line may keep the run waiting: a terminal shows for what.
+    std::optional<WaitNotice> notice;
+    if (machine.port) notice.emplace();
     if (writer->Open(machine, base.c_str(), program.c_str()) != 0) {
-        // A port the channel could not open is named in its record by its device name.
-        bool port = machine.port && std::strncmp(cx268io.Fehlertext1, "\\\\.\\", 4) == 0;
-        std::string why =
-            port ? std::string("the machine's port ") + cx268io.Fehlertext1 + " cannot be opened"
-                 : "cannot be created (" + folder.ForUser(writer->Failure()) + ")";
+        // A port the channel could not open is named in its record by its device path.
+        std::string port = machine.port
+                               ? DescribeLineError(cx268io.Fehlernummer, cx268io.Fehlerzahl1,
+                                                   cx268io.Fehlertext1, cx268io.Fehlertext2)
+                               : "";
+        std::string why = !port.empty()
+                              ? "the machine's port " + port
+                              : "cannot be created (" + folder.ForUser(writer->Failure()) + ")";
         cx268io.pclose(2, 1);
         throw JobError(path, 0, 0, why);
     }

@@ -26,6 +26,7 @@
 #include "channel/cx268io.h"
 #include "common/fxtexte.h"
 #include "platform/dialogs.h"
+#include "tools/korvat/adapters/adapter.h"
 #include "platform/events.h"
 #include "tools/korvat/block_display.h"
 #include "tools/korvat/drivers/driver.h"
@@ -36,6 +37,7 @@
 #include "tools/korvat/terminal_dialogs.h"
 #include "tools/korvat/unattended_dialogs.h"
 #include "tools/korvat/verbs/verb.h"
+#include "tools/korvat/verbs/wait_notice.h"
 
 namespace korvat::tool {
 namespace {
@@ -438,6 +440,9 @@ int Send(const SendOptions& o) {
         if (keys.requested() || cx268io.Tastenabbruch) return "aborted by the operator";
         int code = cx268io.Fehlernummer;
         if (code == 0 && cx268io.Abgelehnt && dialogs.lastQuestion) code = dialogs.lastQuestion;
+        std::string line =
+            DescribeLineError(code, cx268io.Fehlerzahl1, cx268io.Fehlertext1, cx268io.Fehlertext2);
+        if (!line.empty()) return line;
         if (code != 0) {
             std::string t = ErrorText(code);
             if (cx268io.Fehlertext1[0]) t += std::string(" (") + ToUtf8(cx268io.Fehlertext1) + ")";
@@ -450,9 +455,11 @@ int Send(const SendOptions& o) {
 
     if (cx268io.popen(1, 1, &machine.settings, nullptr, &openedBefore, 1) != 0) {
         done = calls.size();
-        return fail(device + ": cannot open the line to the machine (" + ErrorText(1001) + ")");
+        return fail(
+            DescribeLineError(cx268io.Fehlernummer, cx268io.Fehlerzahl1, cx268io.Fehlertext2, ""));
     }
     auto closeLine = [&] { cx268io.pclose(2, 0); };
+    WaitNotice notice;  // on a terminal: what a wait of a second or more waits for
     if (driver->SetUp(machine) != 0 || cx268io.Fehlerflag) {
         done = calls.size();
         std::string what = why();
