@@ -41,6 +41,16 @@ class OnlineSim : public OnlineTest {
         d.Init(&u, 0);
         return d.Open(1, &settings, nullptr, &opened, 1, profile.c_str(), 0);
     }
+    // Waits (at most 10 s) until the simulator's trace has not grown for half a second.
+    void SettleTrace() {
+        size_t last = ReadFile(trace).size();
+        for (int quiet = 0, i = 0; quiet < 5 && i < 100; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            size_t now = ReadFile(trace).size();
+            quiet = now == last ? quiet + 1 : 0;
+            last = now;
+        }
+    }
     std::string trace = dir.File("trace.txt");
 };
 
@@ -200,6 +210,8 @@ TEST_F(OnlineSim, SendDrivesEachSimulatorAndTheTraceAgreesWithRs274) {
                                     ".ini' --port '" + sim->Path() + "'",
                                 &out))
                 << out;
+            // send is done once the line took the job; the machine may still be working it off.
+            SettleTrace();
             std::string summary = sim->Stop();
             EXPECT_EQ(std::string::npos, summary.find("korvat sim: ")) << summary;
             // Within the controller's steps (1 or 10 micrometres) and an arc end's rounding.

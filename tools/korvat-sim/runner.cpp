@@ -137,6 +137,8 @@ bool Runner::Open() {
                      options_.trace.c_str(), std::strerror(errno));
         return false;
     }
+    // A move at a time, so that whoever watches the trace sees the machine's progress.
+    if (trace_) std::setvbuf(trace_, nullptr, _IOLBF, 0);
     if (!options_.log.empty() && !(log_ = std::fopen(options_.log.c_str(), "wb"))) {
         std::fprintf(stderr, "korvat sim: %s: cannot create the log file: %s\n",
                      options_.log.c_str(), std::strerror(errno));
