@@ -174,6 +174,8 @@ constexpr Text kTexteEnglisch[] = {
     {1019, "The machine does not take data (time-out)"},
     {1020, "The text is too long for the line buffer"},
     {1021, "The controller does not answer (time-out at start)"},
+    {1022, "The line to the machine is gone (the port hung up)"},
+    {1023, "The port is busy: another program has it open"},
     {1035, "The start-up file could not be sent to the machine"},
     {1037, "Spindle output: range of output values not valid"},
     {1038, "The speed is outside the spindle's range"},
