@@ -96,15 +96,64 @@ TEST_F(SmallDisk, EveryWriterClassReportsTheFullDiskAndLeavesItEmpty) {
     }
 }
 
-TEST(RefusedValue, ANumberTheWriterCannotStoreEndsTheRunWithoutAProgram) {
-    // CZORB keeps coordinates as 32-bit floats: 1e120 does not fit.
+// A coordinate beyond what the dialect writes as it is meant (an exponent, lost decimals, a
+// field that overflows) is refused with the job's line, the value and the limit, and nothing
+// is written; the limit itself still goes through.
+TEST(RefusedValue, ACoordinateBeyondWhatTheDialectWritesIsRefusedWithItsLine) {
+    for (const Profile& p : kEveryClass) {
+        SCOPED_TRACE(p.name);
+        TempDir dir;
+        WriteFile(dir.File("far.ngc"),
+                  "G21 G90\nT1 M6\nF600\nG0 X0 Y0 Z2\nG1 Z-1\n"
+                  "G1 X-99999.999\nG1 Y123456.789\nM30\n");
+        const std::string out = std::string("out.") + p.extension;
+        Outcome r =
+            RunKorvat(dir.path(), "post far.ngc --machine " + std::string(p.name) + " -o " + out);
+        EXPECT_EQ(1, r.exit);
+        const char* className = std::string(p.name) == "iso"              ? "CDIN"
+                                : std::string(p.name) == "heidenhain"     ? "CHDH"
+                                : std::string(p.name) == "datron"         ? "CKESTL1"
+                                : std::string(p.name) == "czorb"          ? "CZORB"
+                                : std::string(p.name) == "hpgl-engraving" ? "CHPGLB"
+                                : std::string(p.name) == "dxf"            ? "CDXF_TEXT"
+                                : std::string(p.name) == "vhf"            ? "CVHF_580_980"
+                                                                          : "CTORVE";
+        EXPECT_EQ(std::string("korvat: far.ngc:7: Y 123456.789 mm is beyond what ") + className +
+                      " writes (at most 99999.999 mm either way)\n",
+                  r.err);
+        EXPECT_EQ("far.ngc\n", AllFiles(dir.path()));
+    }
+}
+
+TEST(RefusedValue, CallScriptsAndStepCountsHaveTheirLimitsToo) {
     TempDir dir;
-    WriteFile(dir.File("huge.calls"), "Move 1e120 0\nDraw 1 1\n");
-    Outcome r = RunKorvat(dir.path(), "post huge.calls --machine czorb -o out.LG1");
+    // What Datron's %g would write as "1e+20".
+    WriteFile(dir.File("huge.calls"), "Move3 0 0 5\nMove3 1e20 0 5\n");
+    Outcome r = RunKorvat(dir.path(), "post huge.calls --machine datron -o out.MCR");
     EXPECT_EQ(1, r.exit);
-    EXPECT_EQ(0u, r.err.rfind("korvat: out.LG1: not written: ", 0)) << r.err;
-    EXPECT_EQ(std::string::npos, r.err.find(".korvat")) << "names the work folder: " << r.err;
-    EXPECT_EQ("huge.calls\n", AllFiles(dir.path()));
+    EXPECT_EQ(
+        "korvat: huge.calls:2: X 1e+20 mm is beyond what CKESTL1 writes (at most "
+        "99999.999 mm either way)\n",
+        r.err);
+    // An arc's centre counts as well as its end.
+    WriteFile(dir.File("arc.calls"), "Move 0 0\nKreis 0 200000 200000 -1.5707963 0.1 0 0 0 0\n");
+    r = RunKorvat(dir.path(), "post arc.calls --machine iso -o out.nc");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(0u, r.err.find("korvat: arc.calls:2: arc centre Y 200000 mm is beyond what CDIN "
+                             "writes"))
+        << r.err;
+    // An HPGL plotter at 100000 units per mm counts 32-bit steps: 21474.836 mm at most.
+    WriteFile(dir.File("fine.ini"),
+              "[machine]\nclass = CHPGLB\n[InitStruct]\nAufloesung[0] = 100000\n"
+              "Aufloesung[1] = 100000\nAufloesung[2] = 100000\n");
+    WriteFile(dir.File("steps.calls"), "Move 21474.836 0\nDraw 21474.837 0\n");
+    r = RunKorvat(dir.path(), "post steps.calls --machine fine.ini -o out.plt");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(
+        "korvat: steps.calls:2: X 21474.837 mm is beyond what CHPGLB writes (at most "
+        "21474.836 mm either way)\n",
+        r.err);
+    EXPECT_EQ("arc.calls\nfine.ini\nhuge.calls\nsteps.calls\n", AllFiles(dir.path()));
 }
 
 }  // namespace

@@ -54,7 +54,19 @@ struct WriterClass {
     const char* feedUnit;   // the unit in which the class takes feeds, unless the profile says
     const char* extension;  // Dateiendung when the profile leaves it empty
     std::unique_ptr<Writer> (*make)();
+    // The largest coordinate (in mm, either sign) the dialect writes as it is meant. Text
+    // formats without a field width get a machine's sane range, kMachineRange; a class that
+    // writes step counts (steps = true: 32-bit integers of mm times the profile's resolution)
+    // also stays within those.
+    double limit = kMachineRange;
+    bool steps = false;
+
+    static constexpr double kMachineRange = 99999.999;
 };
+
+// The largest coordinate the machine's writer class takes, in mm (for a class that writes step
+// counts, within 32 bits at the profile's resolution).
+double CoordinateLimit(const WriterClass& w, const Machine& machine);
 
 // The registered class of that name, or null.
 const WriterClass* FindWriter(std::string_view name);

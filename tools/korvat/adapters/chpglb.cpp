@@ -61,7 +61,11 @@ class ChpglbWriter : public PlotWriter<CHPGLB> {
 
 }  // namespace
 
-extern const WriterClass kCHPGLB = {"CHPGLB", "m/min", "plt",
-                                    [] { return std::unique_ptr<Writer>(new ChpglbWriter); }};
+extern const WriterClass kCHPGLB = {"CHPGLB",
+                                    "m/min",
+                                    "plt",
+                                    [] { return std::unique_ptr<Writer>(new ChpglbWriter); },
+                                    WriterClass::kMachineRange,
+                                    true};
 
 }  // namespace korvat::tool

@@ -16,7 +16,11 @@ class CtorveWriter : public PlotWriter<CTORVE> {
 
 }  // namespace
 
-extern const WriterClass kCTORVE = {"CTORVE", "m/min", "tor",
-                                    [] { return std::unique_ptr<Writer>(new CtorveWriter); }};
+extern const WriterClass kCTORVE = {"CTORVE",
+                                    "m/min",
+                                    "tor",
+                                    [] { return std::unique_ptr<Writer>(new CtorveWriter); },
+                                    WriterClass::kMachineRange,
+                                    true};
 
 }  // namespace korvat::tool

@@ -37,7 +37,11 @@ class CvhfWriter : public PlotWriter<CVHF_580_980> {
 
 }  // namespace
 
-extern const WriterClass kCVHF_580_980 = {"CVHF_580_980", "m/min", "vhf",
-                                          [] { return std::unique_ptr<Writer>(new CvhfWriter); }};
+extern const WriterClass kCVHF_580_980 = {"CVHF_580_980",
+                                          "m/min",
+                                          "vhf",
+                                          [] { return std::unique_ptr<Writer>(new CvhfWriter); },
+                                          WriterClass::kMachineRange,
+                                          true};
 
 }  // namespace korvat::tool

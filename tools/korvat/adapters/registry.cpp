@@ -11,6 +11,10 @@
 // The adapter files are picked up by the build on their own.
 #include "tools/korvat/adapters/adapter.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
 #define KORVAT_WRITERS(KORVAT_WRITER) \
     KORVAT_WRITER(kCDIN)              \
     KORVAT_WRITER(kCHDH)              \
@@ -27,6 +31,17 @@ namespace korvat::tool {
 KORVAT_WRITERS(KORVAT_DECLARE)
 #define KORVAT_LIST(name) &name,
 const WriterClass* const kWriters[] = {KORVAT_WRITERS(KORVAT_LIST) nullptr};
+
+double CoordinateLimit(const WriterClass& w, const Machine& machine) {
+    double limit = w.limit;
+    if (w.steps) {
+        for (float r : machine.init.Aufloesung) {
+            double perMm = std::fabs(static_cast<double>(r));
+            if (perMm > 0) limit = std::min(limit, std::floor(INT32_MAX / perMm * 1000) / 1000);
+        }
+    }
+    return limit;
+}
 
 const WriterClass* FindWriter(std::string_view name) {
     for (const WriterClass* const* w = kWriters; *w != nullptr; ++w)
