@@ -256,4 +256,19 @@ TEST_F(KorvatWriters, DumpListsTheRecordsOfAnLg1File) {
     EXPECT_EQ(1, Korvat("dump " + dir.File("cut.LG1")));
 }
 
+TEST_F(KorvatWriters, TheSummaryCountsAnLg1FilesRecordsAsItsBlocks) {
+    // slot.ngc makes the 15 records of slot_dump.txt: 15 blocks of 13 bytes, whatever bytes
+    // inside them happen to be line feeds.
+    std::string command = std::string(KORVAT_PROGRAM) + " post " + Job("slot.ngc") + " --machine " +
+                          Machine("czorb") + " -o " + dir.File("slot.LG1") + " 2>&1 >/dev/null";
+    FILE* p = popen(command.c_str(), "r");
+    ASSERT_NE(nullptr, p);
+    std::string summary;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) summary.append(buffer, n);
+    EXPECT_EQ(0, pclose(p));
+    EXPECT_NE(std::string::npos, summary.find("(CZORB): 15 blocks, 195 bytes, ")) << summary;
+}
+
 }  // namespace
