@@ -50,6 +50,18 @@ void BlockDisplay::Progress(const std::string& line) {
     Draw();
 }
 
+void BlockDisplay::Above(const std::string& line) {
+    if (!panel_ || !drawn_) {
+        std::fprintf(out_, "%s\n", line.c_str());
+        std::fflush(out_);
+        return;
+    }
+    // Up to the panel's first line, the panel cleared, the line in its place.
+    std::fprintf(out_, "\r\x1b[%dA\x1b[J%s\n", kPanelLines - 1, line.c_str());
+    drawn_ = false;
+    Draw();
+}
+
 void BlockDisplay::Release() {
     if (panel_ && drawn_) std::fputc('\n', out_);
     drawn_ = false;

@@ -25,6 +25,9 @@ class BlockDisplay {
     void Item(int item, const char* text);
     // The panel's last line: blocks sent, time, the controller's state (the log ignores it).
     void Progress(const std::string& line);
+    // A line of its own (UTF-8) written above the panel, which moves down below it; without a
+    // terminal the line joins the log.
+    void Above(const std::string& line);
     // Something else is about to write to the terminal (a question, the closing message): the
     // panel stays where it is and is drawn afresh below at the next change.
     void Release();

@@ -6,6 +6,7 @@
 // then add it to the list in drivers/registry.cpp.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +41,8 @@ class Driver : public Sink {
     // Single step: every call waits for the controller's acknowledgement of what it sent and
     // prints one line for it. False when asked for single step and the driver has none.
     virtual bool SetStep(bool on) { return !on; }
+    // Where single step's lines go (default: standard output).
+    std::function<void(const std::string& line)> report;
     // The job supervisor's machine type for this driver, and the driver object that type
     // reaches (1: B268, 3: CHPGLA, which the supervisor waits for at every block).
     virtual int MachineType() const = 0;

@@ -156,9 +156,15 @@ class HpglaDriver : public Driver {
             int r = d_.WarteFertig();
             if (r == 1) return;  // the call sent nothing
             ++steps_;
-            std::printf("step %ld, line %d: %s\n", steps_, line_,
-                        r == 0 ? "done" : "the controller reports a fault");
-            std::fflush(stdout);
+            char text[120];
+            std::snprintf(text, sizeof text, "step %ld, line %d: %s", steps_, line_,
+                          r == 0 ? "done" : "the controller reports a fault");
+            if (report) {
+                report(text);
+            } else {
+                std::printf("%s\n", text);
+                std::fflush(stdout);
+            }
         }
     }
 

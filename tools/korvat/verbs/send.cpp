@@ -466,6 +466,8 @@ int Send(const SendOptions& o) {
         closeLine();
         return fail(machine.className + " set-up failed: " + what);
     }
+    // On a terminal the step lines scroll above the block display.
+    if (terminal) driver->report = [&display](const std::string& line) { display.Above(line); };
     if (o.step && !driver->SetStep(true)) {
         done = calls.size();
         closeLine();
