@@ -101,9 +101,13 @@ TEST(SendDisplay, WithoutTerminalSingleStepIsRefusedBeforeTheLineIsOpened) {
 // the master side and collects what the program writes there.
 class Terminal {
   public:
-    explicit Terminal(const std::vector<std::string>& args) {
+    // columns: the terminal's width (0: not set, taken as 80).
+    explicit Terminal(const std::vector<std::string>& args, unsigned short columns = 0) {
         int slave = -1;
-        if (openpty(&master_, &slave, nullptr, nullptr, nullptr) != 0) {
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = columns;
+        if (openpty(&master_, &slave, nullptr, nullptr, &size) != 0) {
             ADD_FAILURE() << "no pseudo-terminal";
             return;
         }
@@ -245,6 +249,28 @@ TEST(SendDisplay, SingleStepOnATerminalReturnAThenSThenEscapeStopsTheController)
     const std::string abort = "\x1bO*A\r\n";
     ASSERT_GE(received.size(), abort.size());
     EXPECT_EQ(abort, received.substr(received.size() - abort.size())) << "nothing after the abort";
+}
+
+// On a narrow terminal every line of the panel is cut to the width (one column spare, so the
+// terminal never wraps and the panel stays in place), tabs expanded first and a character never
+// cut in two.
+TEST(SendDisplay, OnANarrowTerminalThePanelLinesAreCutToItsWidth) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), kJob);
+    SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0"});
+    Terminal t({dir.File("job.ngc"), "--machine", kMachines + "b268.ini", "--port", sim.Path()},
+               30);
+    // 29 columns: "  " and 27 of the status; "ä" is one column of two bytes.
+    size_t at = t.WaitFor(
+        "\x1b[2K  Einzelschritt: Return = n\xc3\xa4"
+        "c\r\n",
+        0);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    // The first block: "> G0", a tab to column 8, " X10.000     Y20.000    " to column 31, cut.
+    EXPECT_NE(std::string::npos, t.Output().find("\x1b[2K> G0    X10.000     Y20.000  \r\n"))
+        << t.Output();
+    t.Type("\x1b");
+    EXPECT_EQ(1, t.Wait(30000)) << t.Output();
 }
 
 }  // namespace
