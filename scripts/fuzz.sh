@@ -4,6 +4,7 @@
 # build/fuzz (library instrumented for coverage, AddressSanitizer and
 # UndefinedBehaviorSanitizer), runs the G-code, call-script and profile readers for
 # READER_FUZZ_SECONDS each (default 20) seeded with the example and test jobs and profiles,
+# post_fuzz (those jobs through the example machines' writers) for POST_FUZZ_SECONDS (default 20),
 # tablet_fuzz for TABLET_FUZZ_SECONDS (default 20) on tablet lines of both models,
 # b268_replies_fuzz for B268_FUZZ_SECONDS (default 20) on a few seed replies, then approach_fuzz
 # for a bounded time on small element files.
@@ -19,7 +20,7 @@ cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
       -DKORVAT_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link $san" \
       -DCMAKE_EXE_LINKER_FLAGS="$san" >/dev/null
 cmake --build build/fuzz --target approach_fuzz tablet_fuzz b268_replies_fuzz gcode_fuzz calls_fuzz \
-    profile_fuzz -j"${JOBS:-2}" >/dev/null
+    profile_fuzz post_fuzz -j"${JOBS:-2}" >/dev/null
 mkdir -p build/fuzz/artifacts
 
 # korvat's readers, each seeded with the jobs and profiles of the examples and the tests.
@@ -36,6 +37,17 @@ for reader in gcode calls profile; do
         -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix=build/fuzz/artifacts/ "$seeds"
 done
+
+# Jobs through the writers: the first byte picks the example machine, the rest is the job.
+posts=build/fuzz/corpus/post
+mkdir -p "$posts"
+for f in examples/jobs/*.ngc tests/korvat/jobs/*.ngc; do
+    for k in 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14; do
+        { printf "\\x$(printf %02x $k)"; cat "$f"; } >"$posts/$(basename "$f")-$k"
+    done
+done
+build/fuzz/fuzz/post_fuzz -max_total_time="${POST_FUZZ_SECONDS:-20}" -max_len=4096 -timeout=20 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ "$posts"
 
 # Tablet seeds: the first byte picks the model (odd: model 1), then lines as the readers get them.
 tablets=build/fuzz/corpus/tablet
