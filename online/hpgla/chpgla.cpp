@@ -83,22 +83,10 @@ void CHPGLA::MoveZ(float z) {
 
 void CHPGLA::BPosit_Z(float z) {
     int32_t pz;
-    if (!Schritte("BPosit_Z", "z", z, SkalaZ, &pz)) return;
-    LetzteZ = pz;
-    char pen[12];
-    SetzePU(pen);
-    Sende(true, "%sZA %1ld;", pen, static_cast<long>(pz));
+    if (Schritte("BPosit_Z", "z", z, SkalaZ, &pz)) PositZ(pz, true);
 }
 
-void CHPGLA::BPosit_XY(float x, float y) {
-    int32_t px, py;
-    if (!Punkt("BPosit_XY", x, y, &px, &py)) return;
-    LetzteX = px;
-    LetzteY = py;
-    char pen[12];
-    SetzePU(pen);
-    Sende(true, "%sPA %1ld,%1ld;", pen, static_cast<long>(px), static_cast<long>(py));
-}
+void CHPGLA::BPosit_XY(float x, float y) { PositXY(x, y, true); }
 
 void CHPGLA::SetzeMat(float z) {
     int32_t pz;

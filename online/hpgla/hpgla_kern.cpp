@@ -245,6 +245,23 @@ void Kern::SendeDrehzahl(int n, const SpindelInfo* info, bool mitStatus) {
     if (mitStatus) Zaehle();
 }
 
+void Kern::PositZ(int32_t pz, bool mitStatus) {
+    LetzteZ = pz;
+    char pen[12];
+    SetzePU(pen);
+    Sende(mitStatus, "%sZA %1ld;", pen, static_cast<long>(pz));
+}
+
+void Kern::PositXY(float x, float y, bool mitStatus) {
+    int32_t px, py;
+    if (!Punkt("BPosit_XY", x, y, &px, &py)) return;
+    LetzteX = px;
+    LetzteY = py;
+    char pen[12];
+    SetzePU(pen);
+    Sende(mitStatus, "%sPA %1ld,%1ld;", pen, static_cast<long>(px), static_cast<long>(py));
+}
+
 void Kern::SendeWartezeit(float seconds, bool mitStatus) {
     Sende(mitStatus, "WA %ld;", static_cast<long>(Ganzzahl(seconds * 1000.0f)));
 }

@@ -185,6 +185,11 @@ class Kern {
     void SendeDrehzahl(int n, const SpindelInfo* info, bool mitStatus);
     // "WA %ld;" with seconds as milliseconds.
     void SendeWartezeit(float seconds, bool mitStatus);
+    // The direct positionings of both drivers: pen up, then "ZA %1ld;" with z in steps, or
+    // "PA %1ld,%1ld;" with the point (reported for BPosit_XY when it cannot be sent); each
+    // becomes the last commanded position.
+    void PositZ(int32_t pz, bool mitStatus);
+    void PositXY(float x, float y, bool mitStatus);
     // Sends the position query, reads the reply and starts the reader on it. True when a reply
     // was read and its three coordinates parsed into steps.
     bool Positionsantwort(int32_t steps[3], bool silent);

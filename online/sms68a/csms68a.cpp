@@ -109,22 +109,10 @@ void CSMS68A::MoveZ(float z) {
 
 void CSMS68A::BPosit_Z(float z) {
     int32_t pz;
-    if (!ZSchritte("BPosit_Z", z, &pz)) return;
-    LetzteZ = pz;
-    char pen[12];
-    SetzePU(pen);
-    Sende(false, "%sZA %1ld;", pen, static_cast<long>(pz));
+    if (ZSchritte("BPosit_Z", z, &pz)) PositZ(pz, false);
 }
 
-void CSMS68A::BPosit_XY(float x, float y) {
-    int32_t px, py;
-    if (!Punkt("BPosit_XY", x, y, &px, &py)) return;
-    LetzteX = px;
-    LetzteY = py;
-    char pen[12];
-    SetzePU(pen);
-    Sende(false, "%sPA %1ld,%1ld;", pen, static_cast<long>(px), static_cast<long>(py));
-}
+void CSMS68A::BPosit_XY(float x, float y) { PositXY(x, y, false); }
 
 void CSMS68A::Draw(float x, float y) {
     Kern::Draw(x, y);
