@@ -11,6 +11,10 @@
 // "number = text", read on first use). An unknown number gives "Text <number>". Returns the
 // characters copied.
 int LadeRcString(int16_t number, char* buffer, int size);
+// The same for a text written into a program for the machine's own display: always the German
+// table (overrides still win), so that a job gives the same program on every computer whatever
+// its locale.
+int LadeProgrammText(int16_t number, char* buffer, int size);
 // Replaces the overrides by the texts of the file at path (nullptr or "" drops all overrides).
 // Returns the texts taken over, -1 when the file cannot be read. Lines that cannot be taken over
 // are skipped; the first of them is described by TextDateiMeldung().

@@ -256,9 +256,9 @@ static_assert(GleicheNummern(), "every text needs its English wording and the ot
 
 TextSprache gSprache = TextSprache::kDeutsch;
 
-const char* EigenerText(int16_t nummer) {
+const char* EigenerText(int16_t nummer, TextSprache sprache) {
     const Text* anfang =
-        gSprache == TextSprache::kEnglisch ? std::begin(kTexteEnglisch) : std::begin(kTexte);
+        sprache == TextSprache::kEnglisch ? std::begin(kTexteEnglisch) : std::begin(kTexte);
     const Text* ende = anfang + std::size(kTexte);
     auto it = std::lower_bound(anfang, ende, nummer,
                                [](const Text& t, int16_t n) { return t.nummer < n; });
@@ -360,11 +360,13 @@ int Entschluesseln(char* text) {
 
 }  // namespace
 
-int LadeRcString(int16_t number, char* buffer, int size) {
+namespace {
+
+int LadeText(int16_t number, char* buffer, int size, TextSprache sprache) {
     if (buffer == nullptr || size < 1) return 0;
     LeseUmgebungEinmal();
     const char* text = ErsatzText(number);
-    if (text == nullptr) text = EigenerText(number);
+    if (text == nullptr) text = EigenerText(number, sprache);
     int n;
     if (text != nullptr)
         n = std::snprintf(buffer, static_cast<size_t>(size), "%s", text);
@@ -373,7 +375,17 @@ int LadeRcString(int16_t number, char* buffer, int size) {
     return std::min(n, size - 1);
 }
 
-bool HatEigenenText(int16_t number) { return EigenerText(number) != nullptr; }
+}  // namespace
+
+int LadeRcString(int16_t number, char* buffer, int size) {
+    return LadeText(number, buffer, size, gSprache);
+}
+
+int LadeProgrammText(int16_t number, char* buffer, int size) {
+    return LadeText(number, buffer, size, TextSprache::kDeutsch);
+}
+
+bool HatEigenenText(int16_t number) { return EigenerText(number, gSprache) != nullptr; }
 
 void SetzeTextSprache(TextSprache sprache) { gSprache = sprache; }
 

@@ -63,27 +63,34 @@ TEST(Conventions, MachinesListsNameClassAndDescriptionInAlignedColumns) {
     EXPECT_GE(rows, 15);
 }
 
-// The library's texts (here the tool-change message an HPGL engraving machine shows) follow
-// the locale: German for a German one, English for any other; korvat's own stay English.
-TEST(Conventions, TheLibrarysTextsFollowTheLocale) {
+// The library's texts shown to the user (here the message of an element file that cannot be
+// read) follow the locale: German for a German one, English for any other; korvat's own stay
+// English. The texts a dialect writes into the program for the machine's display (the HPGL
+// tool-change message) are the same in every locale, so a job gives the same program anywhere.
+TEST(Conventions, TheLibrarysTextsFollowTheLocaleButProgramsDoNot) {
     TempDir dir;
+    korvat::test::WriteFile(dir.File("cut.eaw"), std::string(100, '\x02'));
     const std::string post =
         "post " KORVAT_SOURCE_DIR "/examples/jobs/plate.ngc --machine hpgl-engraving -o -";
     const char* cases[][2] = {
-        {"LC_ALL=de_DE.UTF-8", "Werkzeugwechsel: Werkzeug Nr."},
-        {"LC_ALL= LC_MESSAGES=de_AT LANG=en_GB.UTF-8", "Werkzeugwechsel: Werkzeug Nr."},
-        {"LC_ALL= LC_MESSAGES= LANG=de", "Werkzeugwechsel: Werkzeug Nr."},
-        {"LC_ALL=en_US.UTF-8 LANG=de_DE.UTF-8", "Tool change: tool no."},
-        {"LC_ALL=C", "Tool change: tool no."},
-        {"LC_ALL= LC_MESSAGES= LANG=", "Tool change: tool no."},
-        {"LC_ALL=dek_XX", "Tool change: tool no."},
+        {"LC_ALL=de_DE.UTF-8", "Fehler beim Lesen der Elementdatei"},
+        {"LC_ALL= LC_MESSAGES=de_AT LANG=en_GB.UTF-8", "Fehler beim Lesen der Elementdatei"},
+        {"LC_ALL= LC_MESSAGES= LANG=de", "Fehler beim Lesen der Elementdatei"},
+        {"LC_ALL=en_US.UTF-8 LANG=de_DE.UTF-8", "Error reading the element file"},
+        {"LC_ALL=C", "Error reading the element file"},
+        {"LC_ALL= LC_MESSAGES= LANG=", "Error reading the element file"},
+        {"LC_ALL=dek_XX", "Error reading the element file"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c[0]);
-        Outcome r = RunKorvat(dir.path(), post, c[0]);
-        EXPECT_EQ(0, r.exit) << r.err;
-        EXPECT_NE(std::string::npos, r.out.find(c[1])) << r.out;
+        Outcome r = RunKorvat(dir.path(), "approach cut.eaw out.eaw", c[0]);
+        EXPECT_EQ(1, r.exit) << r.err;
         EXPECT_EQ(0u, r.err.find("korvat: ")) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(std::string("message 4060 (") + c[1] + ")"))
+            << r.err;
+        r = RunKorvat(dir.path(), post, c[0]);
+        EXPECT_EQ(0, r.exit) << r.err;
+        EXPECT_NE(std::string::npos, r.out.find("Werkzeugwechsel: Werkzeug Nr.")) << r.out;
         EXPECT_NE(std::string::npos, r.err.find(" posted for ")) << r.err;
     }
 }

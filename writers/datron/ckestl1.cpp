@@ -521,7 +521,7 @@ void CKESTL1::Stop() {
     Out_Str("Park");
     Ausgabe(0);
     char text[48];
-    LadeRcString(8237, text, sizeof text);
+    LadeProgrammText(8237, text, sizeof text);
     Meldung(text);
     Ausgabe(0);
     Melde();

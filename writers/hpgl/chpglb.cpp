@@ -259,7 +259,7 @@ void CHPGLB::WkzW(int, int tool, float, float) {
         return;
     }
     char text[48];
-    LadeRcString(8236, text, sizeof text);
+    LadeProgrammText(8236, text, sizeof text);
     Baue("!LR%s\t%1d;", text, tool);
     Ausgabe(-1);
     Baue("!NR;!LR;");
@@ -269,7 +269,7 @@ void CHPGLB::WkzW(int, int tool, float, float) {
 void CHPGLB::Stop() {
     if (!Erweitert()) return;
     char text[48];
-    LadeRcString(8237, text, sizeof text);
+    LadeProgrammText(8237, text, sizeof text);
     Baue("!LR%s;", text);
     Ausgabe(-1);
     Baue("!NR;!LR;");

@@ -30,6 +30,7 @@
 #include "tools/korvat/job_input.h"
 #include "tools/korvat/output.h"
 #include "tools/korvat/program.h"
+#include "tools/korvat/terminal_dialogs.h"
 #include "tools/korvat/verbs/job_options.h"
 #include "tools/korvat/verbs/verb.h"
 
@@ -197,18 +198,7 @@ const char* Explain(int32_t code, int32_t message) {
 std::string HostText(int32_t message) {
     char text[256];
     LadeRcString(static_cast<int16_t>(message), text, sizeof text);
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (*p < 0x80) {
-            out += static_cast<char>(*p);
-        } else if (*p >= 0xA0) {
-            out += static_cast<char>(0xC0 | (*p >> 6));
-            out += static_cast<char>(0x80 | (*p & 0x3F));
-        } else {
-            out += '?';
-        }
-    }
-    return out;
+    return ToUtf8(text);
 }
 
 std::string Lowered(std::string text) {
