@@ -14,7 +14,7 @@ constexpr int kCapacity = 256;
 struct Queue {
     std::mutex lock;
     Event ring[kCapacity];
-    int head = 0;   // index of the oldest event
+    int head = 0;  // index of the oldest event
     // Events held; ring[(head + i) % kCapacity] for i < count. Changed under the lock, read
     // without it to find an empty queue cheaply: the library polls on every block it writes.
     std::atomic<int> count = 0;

@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
         if (helpVerb.empty()) {
             // Straight from the formatter: app.help() would show the help verb's own help.
             std::printf(
-                "%s", app.get_formatter()->make_help(&app, "korvat", CLI::AppFormatMode::Normal).c_str());
+                "%s",
+                app.get_formatter()->make_help(&app, "korvat", CLI::AppFormatMode::Normal).c_str());
             return kExitOk;
         }
         for (CLI::App* command : commands)

@@ -67,7 +67,8 @@ const char* Lg1Name(int type) {
 // one CZORB writes.
 bool IsLg1(const std::string& path, const std::string& bytes) {
     if (EndsWithNoCase(path, ".LG1")) return true;
-    if (EndsWithNoCase(path, ".EAW") || bytes.empty() || bytes.size() % 13 != 0 || bytes[0] != 1) return false;
+    if (EndsWithNoCase(path, ".EAW") || bytes.empty() || bytes.size() % 13 != 0 || bytes[0] != 1)
+        return false;
     for (size_t at = 0; at < bytes.size(); at += 13)
         if (std::strcmp(Lg1Name(static_cast<unsigned char>(bytes[at])), "unknown") == 0)
             return false;
