@@ -205,10 +205,12 @@ TEST(SendFaults, SlowMachineKeepsItsBufferFullAndTheJobStillEnds) {
     TempDir dir;
     WriteFile(dir.File("long.ngc"), LongJob(150));
     // A machine slower than the line with a small buffer: the driver has to wait for room
-    // (it then asks for the free buffer, "OB", which it does nowhere else).
+    // (it then asks for the free buffer, "OB", which it does nowhere else). The simulated line
+    // runs faster than the profile's 9600 baud, so that a loaded test machine slowing the
+    // simulator down never makes the driver's write time-out, which counts on 9600, run out.
     std::string log = dir.File("received.bin");
     SimProcess sim(KORVAT_PROGRAM,
-                   {"b268", "--baud", "9600", "--speed", "4", "--set", "buffer=2600", "--set",
+                   {"b268", "--baud", "38400", "--speed", "4", "--set", "buffer=2600", "--set",
                     "wait=2400", "--trace", dir.File("trace.txt"), "--log", log});
     Outcome r = Send(dir, sim.Path(), "long.ngc --machine " + kProfile);
     EXPECT_EQ(0, r.exit) << r.err;
