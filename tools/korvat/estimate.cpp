@@ -166,7 +166,8 @@ void Estimate::PruefeZ(double z) {
     Maschinenpruefung(false);
 }
 
-void Estimate::Move3(double x, double y, double z) {
+// A straight move: the block the axes that change call for (XY, Z or both), rapid or feed.
+void Estimate::Gerade(double x, double y, double z, bool eil) {
     const bool xy = static_cast<float>(x) != static_cast<float>(x_) ||
                     static_cast<float>(y) != static_cast<float>(y_);
     const bool zz = static_cast<float>(z) != static_cast<float>(z_);
@@ -179,34 +180,17 @@ void Estimate::Move3(double x, double y, double z) {
         PruefeZ(z);
     }
     if (xy && zz)
-        satz_->Satz_XYZ_E(fx, fy, fz);
+        eil ? satz_->Satz_XYZ_E(fx, fy, fz) : satz_->Satz_XYZ_V(fx, fy, fz);
     else if (xy)
-        satz_->Satz_XY_E(fx, fy);
+        eil ? satz_->Satz_XY_E(fx, fy) : satz_->Satz_XY_V(fx, fy);
     else
-        satz_->Satz_Z_E(fz);
+        eil ? satz_->Satz_Z_E(fz) : satz_->Satz_Z_V(fz);
     x_ = x, y_ = y, z_ = z;
 }
 
-void Estimate::Draw3(double x, double y, double z) {
-    const bool xy = static_cast<float>(x) != static_cast<float>(x_) ||
-                    static_cast<float>(y) != static_cast<float>(y_);
-    const bool zz = static_cast<float>(z) != static_cast<float>(z_);
-    if (!xy && !zz) return;
-    Block();
-    const float fx = static_cast<float>(x), fy = static_cast<float>(y), fz = static_cast<float>(z);
-    if (xy) {
-        PruefeMaschine(x, y, z);
-    } else {
-        PruefeZ(z);
-    }
-    if (xy && zz)
-        satz_->Satz_XYZ_V(fx, fy, fz);
-    else if (xy)
-        satz_->Satz_XY_V(fx, fy);
-    else
-        satz_->Satz_Z_V(fz);
-    x_ = x, y_ = y, z_ = z;
-}
+void Estimate::Move3(double x, double y, double z) { Gerade(x, y, z, true); }
+
+void Estimate::Draw3(double x, double y, double z) { Gerade(x, y, z, false); }
 
 void Estimate::Kreis(double cx, double cy, double r, double start, double sweep, double ex,
                      double ey, double ez, int) {

@@ -107,6 +107,7 @@ class Estimate : public Sink {
     class Dialoge;
     void PruefeMaschine(double x, double y, double z);
     void PruefeZ(double z);
+    void Gerade(double x, double y, double z, bool eil);
     void Maschinenpruefung(bool an);
     void Block() { ++blocks_; }
     void ImRaus(bool maschine, double x, double y);  // a reported XY point
