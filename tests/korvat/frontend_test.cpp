@@ -1,6 +1,11 @@
 // The job front ends and machine profiles, checked through the call recorder: what a job says
 // must arrive as exactly these library calls, and every input the subset does not cover must
 // stop with a message naming the file, line and column.
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -8,6 +13,7 @@
 #include "tests/support/golden.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/frontends.h"
+#include "tools/korvat/number_reader.h"
 #include "tools/korvat/preview.h"
 #include "tools/korvat/profile.h"
 #include "tools/korvat/recorder.h"
@@ -212,6 +218,84 @@ TEST(Gcode, InconsistentLinesAreErrors) {
               GcodeError("G0 X0 Y0\nG3 X10 Y0 R4 F100\n"));
     EXPECT_EQ("job.ngc:2:8: I belongs to arcs (G2, G3), not to G1",
               GcodeError("F100\nG1 X10 I5\n"));
+}
+
+// A word's number is the double strtod gives for its text, bit for bit (the sign of zero
+// included): random texts of every length, with and without a point, sign and leading zeros;
+// the edges of the short way (2^53, 19 digits, 22 decimals); and decimal texts exactly halfway
+// between two neighbouring doubles and a last digit either side of that, where one rounding
+// step too many shows.
+TEST(Gcode, WordNumbersAreWhatStrtodReads) {
+    auto same = [](const std::string& text) {
+        WordNumber n = ReadWordNumber(text.data(), text.data() + text.size());
+        ASSERT_EQ(n.end, text.data() + text.size()) << text;
+        ASSERT_TRUE(n.inRange) << text;
+        double theirs = std::strtod(text.c_str(), nullptr);
+        ASSERT_EQ(std::bit_cast<uint64_t>(theirs), std::bit_cast<uint64_t>(n.value))
+            << text << ": " << std::hexfloat << n.value << " instead of " << theirs;
+    };
+    for (const char* t : {"0",
+                          "-0",
+                          "+0",
+                          "-0.000",
+                          ".5",
+                          "5.",
+                          "-.0",
+                          "9007199254740992",
+                          "9007199254740993",
+                          "9007199254740993.0",
+                          "18446744073709551615",
+                          "18446744073709551616",
+                          "9999999999999999999",
+                          "0.0000000000000000000001",
+                          "1.0000000000000000000001",
+                          "0.00000000000000000000001",
+                          "123.456",
+                          "-2.675",
+                          "1.0005",
+                          "000000000000000000000000012.5",
+                          "4.35"})
+        same(t);
+    std::mt19937_64 random(12);
+    for (int i = 0; i < 200000; ++i) {
+        std::string t = random() % 3 == 0 ? "-" : random() % 5 == 0 ? "+" : "";
+        int digits = 1 + static_cast<int>(random() % (i % 4 == 0 ? 30 : 17));
+        int point = static_cast<int>(random() % (digits + 2)) - 1;  // -1: none
+        for (int k = 0; k < digits; ++k) {
+            if (k == point) t += '.';
+            t += static_cast<char>('0' + random() % 10);
+        }
+        if (point == digits) t += '.';
+        same(t);
+    }
+    // Halfway texts: the midpoint of two neighbouring doubles is exact in long double and its
+    // decimal expansion ends; printed in full and with its last digit moved by one.
+    for (int i = 0; i < 20000; ++i) {
+        double a =
+            std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 70));
+        long double mid = (static_cast<long double>(a) + std::nextafter(a, 1e300)) / 2;
+        char text[200];
+        std::snprintf(text, sizeof text, "%.80Lf", mid);
+        std::string t = text;
+        while (t.back() == '0') t.pop_back();
+        same(t);
+        for (int step : {-1, 1}) {
+            std::string u = t;
+            char& last = u.back();
+            if (last == '.' || (step < 0 && last == '0') || (step > 0 && last == '9')) continue;
+            last = static_cast<char>(last + step);
+            same(u);
+        }
+    }
+    // Malformed and out of range: reported, never a value.
+    WordNumber n = ReadWordNumber(nullptr, nullptr);
+    EXPECT_EQ(0, n.digits);
+    std::string twoPoints = "1.2.3";
+    n = ReadWordNumber(twoPoints.data(), twoPoints.data() + twoPoints.size());
+    EXPECT_EQ(2, n.points);
+    std::string huge(400, '9');
+    n = ReadWordNumber(huge.data(), huge.data() + huge.size());
+    EXPECT_FALSE(n.inRange);
 }
 
 // Numbers beyond what the machine's words can hold are refused, never read as 0 or infinity.

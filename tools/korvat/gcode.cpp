@@ -2,7 +2,6 @@
 // path calls. It keeps the interpreter state that RS274 makes modal (units, distance mode,
 // motion mode, feed, selected tool, position) and turns each line into calls in the order RS274
 // executes a line: feed, speed, tool change, spindle, dwell, modes, motion, stop.
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +11,7 @@
 
 #include "tools/korvat/errors.h"
 #include "tools/korvat/frontends.h"
+#include "tools/korvat/number_reader.h"
 
 namespace korvat::tool {
 namespace {
@@ -78,6 +78,12 @@ class Interpreter {
     }
     void Tokenise(std::string_view text);
     double Len(double v) const { return inch_ ? v * kMmPerInch : v; }
+    // The letters (upper case) as bits of letters_.
+    static consteval uint32_t Letters(std::string_view letters) {
+        uint32_t mask = 0;
+        for (char c : letters) mask |= uint32_t{1} << (c - 'A');
+        return mask;
+    }
     // The line's word of that letter (upper case), or null.
     const Word* Find(char letter) const {
         unsigned k = static_cast<unsigned>(letter - 'A');
@@ -112,6 +118,7 @@ class Interpreter {
     int line_ = 0;
     std::vector<Word> words_;
     uint16_t index_[26]{};  // per letter: 1 + its place in words_, 0 when the line has none
+    uint32_t letters_ = 0;  // bit k: the line has a word of letter 'A' + k
 
     bool inch_ = false;
     bool incremental_ = false;
@@ -124,41 +131,10 @@ class Interpreter {
     int tool_ = -1;               // selected with T, -1 none
 };
 
-// A number of the form [sign] digits [. digits] as the nearest double, as std::from_chars reads
-// it: with at most 15 digits and 22 decimals, the digits as an integer and the power of ten are
-// both exact doubles, and one division rounds correctly. Longer numbers go to from_chars. False
-// when the number is beyond the range of a double.
-bool Zahl(std::string_view number, double* value) {
-    const char* p = number.data();
-    const char* end = p + number.size();
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    static constexpr double kZehner[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    uint64_t digits = 0;
-    int count = 0, decimals = -1;
-    for (const char* q = p; q < end; ++q) {
-        if (*q == '.') {
-            decimals = 0;
-            continue;
-        }
-        if (digits != 0 || *q != '0') ++count;  // leading zeros do not count
-        digits = digits * 10 + static_cast<uint64_t>(*q - '0');
-        if (decimals >= 0) ++decimals;
-    }
-    if (count <= 15 && decimals <= 22) {
-        double v = static_cast<double>(digits) / kZehner[decimals < 0 ? 0 : decimals];
-        *value = negative ? -v : v;
-        return true;
-    }
-    return std::from_chars(number.data() + (number[0] == '+' ? 1 : 0), end, *value).ec ==
-           std::errc();
-}
-
 void Interpreter::Tokenise(std::string_view t) {
     for (const Word& w : words_) index_[w.letter - 'A'] = 0;
     words_.clear();
+    letters_ = 0;
     size_t i = 0;
     auto blank = [&](size_t k) { return k < t.size() && (t[k] == ' ' || t[k] == '\t'); };
     auto digit = [&](size_t k) { return k < t.size() && t[k] >= '0' && t[k] <= '9'; };
@@ -185,11 +161,11 @@ void Interpreter::Tokenise(std::string_view t) {
             if (i < t.size() && (t[i] == '[' || t[i] == '#'))
                 Fail(numberColumn, "expressions and parameters are not supported");
             size_t start = i;
-            if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-            size_t digits = 0, dots = 0;
-            for (; i < t.size() && (digit(i) || t[i] == '.'); ++i) (t[i] == '.' ? dots : digits)++;
+            // The number as written, without a locale: a sign, digits, at most one point.
+            const WordNumber read = ReadWordNumber(t.data() + i, t.data() + t.size());
+            i = static_cast<size_t>(read.end - t.data());
             std::string_view number = t.substr(start, i - start);
-            if (digits == 0 || dots > 1) {
+            if (read.digits == 0 || read.points > 1) {
                 size_t end = i;
                 while (end < t.size() && !blank(end) && !alpha(t[end])) ++end;
                 Fail(numberColumn, std::string("malformed number '") +
@@ -205,13 +181,11 @@ void Interpreter::Tokenise(std::string_view t) {
                                        std::string(t.substr(start, end - start)) + "' after " +
                                        letter);
             }
-            // The number as written, without a locale: a sign, digits, at most one point.
-            Word w{letter, 0.0, column};
-            if (!Zahl(number, &w.value))
+            if (!read.inRange)
                 Fail(numberColumn,
                      "number '" + std::string(number) + "' after " + letter + " is out of range");
             if (letter == 'G' || letter == 'M') {
-                double code = w.value;
+                double code = read.value;
                 bool whole = code == std::floor(code) && code >= 0 && code < 1000;
                 if (!whole || !(letter == 'G' ? SupportedG(int(code)) : SupportedM(int(code))))
                     Fail(column, std::string("unsupported word ") + letter + std::string(number));
@@ -220,8 +194,12 @@ void Interpreter::Tokenise(std::string_view t) {
             } else if (Find(letter) != nullptr) {
                 Fail(column, std::string("word ") + letter + " appears twice in one line");
             }
-            words_.push_back(w);
+            // Filled in place: a word copied whole right after its value was stored would
+            // wait for that store.
+            Word& w = words_.emplace_back();
+            w.letter = letter, w.value = read.value, w.column = column;
             index_[letter - 'A'] = static_cast<uint16_t>(words_.size());
+            letters_ |= uint32_t{1} << (letter - 'A');
         } else if (c == '#' || c == '[') {
             Fail(column, "expressions and parameters are not supported");
         } else if (c == '/' && words_.empty()) {
@@ -337,10 +315,12 @@ bool Interpreter::Line(std::string_view text, int number) {
     if (motion != nullptr) motion_ = static_cast<int>(motion->value);
     bool axes = false;
     int column = 0;
-    for (char a : std::string_view("XYZIJR")) {
-        if (const Word* w = Find(a)) {
-            if (!axes) column = w->column;
-            axes = true;
+    if (letters_ & Letters("XYZIJR")) {
+        for (char a : std::string_view("XYZIJR")) {
+            if (const Word* w = Find(a)) {
+                if (!axes) column = w->column;
+                axes = true;
+            }
         }
     }
     if (axes && dwell == nullptr) {
@@ -360,10 +340,12 @@ bool Interpreter::Line(std::string_view text, int number) {
 
 void Interpreter::Motion(int mode, int column) {
     if (mode >= 2) return Arc(mode, column);
-    for (char a : std::string_view("IJR"))
-        if (const Word* w = Find(a))
-            Fail(w->column,
-                 std::string(1, a) + " belongs to arcs (G2, G3), not to G" + std::to_string(mode));
+    if (letters_ & Letters("IJR")) {
+        for (char a : std::string_view("IJR"))
+            if (const Word* w = Find(a))
+                Fail(w->column, std::string(1, a) + " belongs to arcs (G2, G3), not to G" +
+                                    std::to_string(mode));
+    }
     double x = Axis('X', x_, xKnown_), y = Axis('Y', y_, yKnown_), z = Axis('Z', z_, zKnown_);
     bool plane = Find('X') != nullptr || Find('Y') != nullptr;
     bool depth = zKnown_ || Find('Z') != nullptr;
