@@ -218,6 +218,27 @@ TEST(WriterCommon, NumbersWrittenWithAFormatDecidedOnceAreWhatPrintfWrites) {
             ASSERT_STREQ(theirs, ours) << f << " of " << std::hexfloat << v;
         }
     }
+    // Whatever the room behind the output, the text is printf's when it fits and nothing when
+    // it does not (written in place when there is room for the longest, else by way of a copy).
+    for (const char* f : {"%1.3lf", "%1.12lf", "%+8.3f"}) {
+        Zahlformat z;
+        ASSERT_TRUE(LiesZahlformat(f, &z)) << f;
+        for (double v : {-12345.6785, 0.0, 1e19, -9.5e-13}) {
+            char theirs[64];
+            const int n = std::snprintf(theirs, sizeof theirs, f, v);
+            for (int room = 0; room <= 48; ++room) {
+                char ours[64];
+                char* end = SchreibeZahl(ours, ours + room, v, z);
+                if (room < n) {
+                    EXPECT_EQ(end, nullptr) << f << " of " << v << " in " << room;
+                } else {
+                    ASSERT_NE(end, nullptr) << f << " of " << v << " in " << room;
+                    EXPECT_EQ(std::string(theirs), std::string(ours, end)) << room;
+                }
+            }
+        }
+    }
+
     // Formats with anything besides one number conversion are not decided once.
     Zahlformat z;
     for (const char* f : {"X%1.3lf", "%1.3lf ", "%*d", "%g", "%s", "%#f", "%1.3Lf", "%.3d", ""})

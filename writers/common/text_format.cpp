@@ -171,42 +171,54 @@ bool Skaliert(double value, int decimals, uint64_t* q) {
     return true;
 }
 
+// The longest text Ziffern writes: a sign, 20 digits, the point and 19 decimals.
+constexpr ptrdiff_t kZiffernLaenge = 41;
+
+// The sign (when negative, or `sign` when not 0) and the digits of q / 10^decimals, q being a
+// value scaled by Skaliert, into z (room for kZiffernLaenge bytes).
+inline char* Ziffern(char* z, bool negative, char sign, uint64_t q, int decimals) {
+    if (negative)
+        *z++ = '-';
+    else if (sign != 0)
+        *z++ = sign;
+    // The usual decimals divide by a constant (a multiplication), the rest by the table.
+    uint64_t ganz, bruch;
+    switch (decimals) {
+        case 3:
+            ganz = q / 1000, bruch = q % 1000;
+            break;
+        case 4:
+            ganz = q / 10000, bruch = q % 10000;
+            break;
+        case 2:
+            ganz = q / 100, bruch = q % 100;
+            break;
+        default:
+            ganz = q / kZehner[decimals], bruch = q % kZehner[decimals];
+            break;
+    }
+    z = std::to_chars(z, z + 20, ganz).ptr;
+    if (decimals > 0) {
+        *z = '.';
+        for (int i = decimals; i > 0; --i) {
+            z[i] = static_cast<char>('0' + bruch % 10);
+            bruch /= 10;
+        }
+        z += decimals + 1;
+    }
+    return z;
+}
+
 // The sign (when negative, or `sign` when not 0) and the digits of a finite value with
 // `decimals` decimals, as printf's %.<decimals>f, into z (room for 330 + decimals bytes).
 char* Festkomma(char* z, char* end, double value, int decimals, char sign) {
+    uint64_t q;
+    if (decimals <= 19 && Skaliert(value, decimals, &q))
+        return Ziffern(z, std::signbit(value), sign, q, decimals);
     if (std::signbit(value))
         *z++ = '-';
     else if (sign != 0)
         *z++ = sign;
-    uint64_t q;
-    if (decimals <= 19 && Skaliert(value, decimals, &q)) {
-        // The usual decimals divide by a constant (a multiplication), the rest by the table.
-        uint64_t ganz, bruch;
-        switch (decimals) {
-            case 3:
-                ganz = q / 1000, bruch = q % 1000;
-                break;
-            case 4:
-                ganz = q / 10000, bruch = q % 10000;
-                break;
-            case 2:
-                ganz = q / 100, bruch = q % 100;
-                break;
-            default:
-                ganz = q / kZehner[decimals], bruch = q % kZehner[decimals];
-                break;
-        }
-        z = std::to_chars(z, end, ganz).ptr;
-        if (decimals > 0) {
-            *z = '.';
-            for (int i = decimals; i > 0; --i) {
-                z[i] = static_cast<char>('0' + bruch % 10);
-                bruch /= 10;
-            }
-            z += decimals + 1;
-        }
-        return z;
-    }
     return std::to_chars(z, end, std::fabs(value), std::chars_format::fixed, decimals).ptr;
 }
 
@@ -262,6 +274,12 @@ bool LiesZahlformat(const char* format, Zahlformat* out) {
 
 char* SchreibeZahl(char* out, char* end, double value, Zahlformat format) {
     if (format.decimals < 0) return SchreibeGanzzahl(out, end, Ganzzahl(value), format);
+    // The usual number: no padding (a text is never shorter than one byte), room for the
+    // longest text of digits, and a value that Skaliert takes: written in place.
+    uint64_t q;
+    if (format.width <= 1 && end - out >= kZiffernLaenge && format.decimals <= 19 &&
+        Skaliert(value, format.decimals, &q))
+        return Ziffern(out, std::signbit(value), format.sign, q, format.decimals);
     char zahl[400];
     int n;
     if (std::isfinite(value) && format.decimals <= 60) {
