@@ -160,6 +160,8 @@ int16_t CSATZ::MaschTesteZWert(float z, int abort) {
 
 int16_t CSATZ::MaschTesteKreis(float endX, float endY, float centreX, float centreY, float radius,
                                float startAngle, float sweep) {
+    // Off, or its one report of an arc made: no point can be reported, none is computed.
+    if (!MaschTestEin || MaschGemeldet) return 0;
     KreisPunkte(endX, endY, centreX, centreY, radius, startAngle, sweep,
                 [this](float x, float y) { MaschTesteKoordinate(x, y, MaschMinZ + 0.001f, 1); });
     return 0;
