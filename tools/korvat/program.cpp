@@ -91,22 +91,44 @@ std::unique_ptr<JobInput> OpenJob(const std::string& path) {
 
 namespace {
 
-// Passes every call on and counts the moves and tool changes.
+// Passes every call on, counting the moves, tool changes and commands, after checking its
+// coordinates against the largest one the machine's writer writes as it is meant: beyond it a
+// dialect prints an exponent ("1e+20"), loses its decimals or overflows its fields, so such a
+// job is refused with its line before anything is written. (One sink for both: every call of a
+// job passes here.)
 class Tally : public Sink {
   public:
-    explicit Tally(Sink& to) : to_(to) {}
+    Tally(Sink& to, const std::string& file, const std::string& className, double limit)
+        : to_(to), file_(file), className_(className), limit_(limit) {}
     void SetzeVorschuebe(float xy, float z) override { to_.SetzeVorschuebe(xy, z); }
     void SetzeVorschub(float feed) override { to_.SetzeVorschub(feed); }
     void Spinddreh(int32_t rpm) override { to_.Spinddreh(rpm); }
     void Spindea(int on, float dwell) override { ++t.commands, to_.Spindea(on, dwell); }
     void WkzW(int flags, int tool) override { ++t.toolChanges, to_.WkzW(flags, tool); }
-    void Move(double x, double y) override { ++t.moves, to_.Move(x, y); }
-    void Move3(double x, double y, double z) override { ++t.moves, to_.Move3(x, y, z); }
-    void MoveZ(double z) override { ++t.moves, to_.MoveZ(z); }
-    void Draw(double x, double y) override { ++t.moves, to_.Draw(x, y); }
-    void Draw3(double x, double y, double z) override { ++t.moves, to_.Draw3(x, y, z); }
+    void Move(double x, double y) override {
+        Check("X", x), Check("Y", y);
+        ++t.moves, to_.Move(x, y);
+    }
+    void Move3(double x, double y, double z) override {
+        Check("X", x), Check("Y", y), Check("Z", z);
+        ++t.moves, to_.Move3(x, y, z);
+    }
+    void MoveZ(double z) override {
+        Check("Z", z);
+        ++t.moves, to_.MoveZ(z);
+    }
+    void Draw(double x, double y) override {
+        Check("X", x), Check("Y", y);
+        ++t.moves, to_.Draw(x, y);
+    }
+    void Draw3(double x, double y, double z) override {
+        Check("X", x), Check("Y", y), Check("Z", z);
+        ++t.moves, to_.Draw3(x, y, z);
+    }
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
                double ez, int kind) override {
+        Check("X", ex), Check("Y", ey), Check("Z", ez);
+        Check("arc centre X", cx), Check("arc centre Y", cy), Check("arc radius", r);
         ++t.moves, to_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
     }
     void Wait(float seconds) override { ++t.commands, to_.Wait(seconds); }
@@ -114,60 +136,12 @@ class Tally : public Sink {
     void SStringln(int numbered, const char* text) override {
         ++t.commands, to_.SStringln(numbered, text);
     }
-    void SourceLine(int line) override { to_.SourceLine(line); }
-
-    JobTally t;
-
-  private:
-    Sink& to_;
-};
-
-// Passes every call on after checking its coordinates against the largest one the machine's
-// writer writes as it is meant: beyond it a dialect prints an exponent ("1e+20"), loses its
-// decimals or overflows its fields, so such a job is refused with its line before anything
-// is written.
-class Bounds : public Sink {
-  public:
-    Bounds(Sink& to, const std::string& file, const std::string& className, double limit)
-        : to_(to), file_(file), className_(className), limit_(limit) {}
-    void SetzeVorschuebe(float xy, float z) override { to_.SetzeVorschuebe(xy, z); }
-    void SetzeVorschub(float feed) override { to_.SetzeVorschub(feed); }
-    void Spinddreh(int32_t rpm) override { to_.Spinddreh(rpm); }
-    void Spindea(int on, float dwell) override { to_.Spindea(on, dwell); }
-    void WkzW(int flags, int tool) override { to_.WkzW(flags, tool); }
-    void Move(double x, double y) override {
-        Check("X", x), Check("Y", y);
-        to_.Move(x, y);
-    }
-    void Move3(double x, double y, double z) override {
-        Check("X", x), Check("Y", y), Check("Z", z);
-        to_.Move3(x, y, z);
-    }
-    void MoveZ(double z) override {
-        Check("Z", z);
-        to_.MoveZ(z);
-    }
-    void Draw(double x, double y) override {
-        Check("X", x), Check("Y", y);
-        to_.Draw(x, y);
-    }
-    void Draw3(double x, double y, double z) override {
-        Check("X", x), Check("Y", y), Check("Z", z);
-        to_.Draw3(x, y, z);
-    }
-    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
-               double ez, int kind) override {
-        Check("X", ex), Check("Y", ey), Check("Z", ez);
-        Check("arc centre X", cx), Check("arc centre Y", cy), Check("arc radius", r);
-        to_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
-    }
-    void Wait(float seconds) override { to_.Wait(seconds); }
-    void Stop() override { to_.Stop(); }
-    void SStringln(int numbered, const char* text) override { to_.SStringln(numbered, text); }
     void SourceLine(int line) override {
         line_ = line;
         to_.SourceLine(line);
     }
+
+    JobTally t;
 
   private:
     void Check(const char* what, double v) const {
@@ -209,9 +183,8 @@ class NoSink : public Sink {
 JobTally RunJob(JobInput& job, const Machine& machine, Sink& sink) {
     const WriterClass* writer = FindWriter(machine.className);
     const std::string file = job.file();
-    Bounds bounds(sink, file, machine.className,
-                  writer ? CoordinateLimit(*writer, machine) : HUGE_VAL);
-    Tally tally(bounds);
+    Tally tally(sink, file, machine.className,
+                writer ? CoordinateLimit(*writer, machine) : HUGE_VAL);
     if (IsElementFile(job.file(), job.Head(32))) {
         RunElementFile(job, tally);
     } else if (IsCallScript(job.file())) {
