@@ -79,6 +79,25 @@ TEST(JobInput, AFileIsReadInChunksWithLinesAndLineEndsSplitAcrossThem) {
     EXPECT_TRUE(SameBytes(expected, Lines(job)));
 }
 
+// A job read twice must be the same both times: a file written to after it was opened says so.
+TEST(JobInput, AFileWrittenToAfterItWasOpenedIsNoLongerUnchanged) {
+    korvat::test::TempDir dir;
+    korvat::test::WriteFile(dir.File("job.ngc"), "G0 X1\nG0 X2\n");
+    JobInput job(dir.File("job.ngc"));
+    std::string_view line;
+    EXPECT_TRUE(job.NextLine(line));
+    EXPECT_TRUE(job.Unchanged());
+    ASSERT_TRUE(job.Rewind());
+    EXPECT_TRUE(job.Unchanged());
+    std::FILE* f = std::fopen(dir.File("job.ngc").c_str(), "a");
+    ASSERT_NE(nullptr, f);
+    std::fputs("G0 X3\n", f);
+    std::fclose(f);
+    EXPECT_FALSE(job.Unchanged());
+    JobInput text("G0 X1\n", "job.ngc");
+    EXPECT_TRUE(text.Unchanged());
+}
+
 TEST(JobInput, ALineBeyondTheLimitIsRefusedWithItsNumber) {
     korvat::test::TempDir dir;
     korvat::test::WriteFile(dir.File("long.ngc"),

@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -85,6 +87,24 @@ TEST(SendDisplay, AutomaticRunWithoutTerminalLogsEveryBlockAsTheSupervisorShowsI
     }
 }
 
+// A helix is one block: its arc's line ("%s\tX%-10.3f Y%-10.3f\t\t\t\t I%-10.3f\tJ%-10.3f" with
+// the XY feed's suffix, changed since the plunge showed the Z feed), and no line of its own for
+// the Z it goes down.
+TEST(SendDisplay, AHelixIsOneBlockLine) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), "G21 G90\nG0 X10 Y0 Z5\nG1 Z-1 F600\nG3 X-10 Y0 I-10 J0 Z-3\n");
+    SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0"});
+    Result r = SendWithoutTerminal(
+        dir, "job.ngc --auto --machine " + kMachines + "b268.ini --port " + sim.Path());
+    EXPECT_EQ(0, r.exit) << r.err;
+    EXPECT_TRUE(
+        SameBytes("G0\tX10.000     Y0.000     \tZ5.000     \n"
+                  "-- Automatik l\xc3\xa4uft - S = Einzelschritt, Esc = Abbruch\n"
+                  "G1\t\t\t\t\t\t\tZ-1.000    \tF600.0     \n"
+                  "G3\tX-10.000    Y0.000     \t\t\t\t I0.000     \tJ0.000     \tF600.0     \n",
+                  r.out));
+}
+
 TEST(SendDisplay, WithoutTerminalSingleStepIsRefusedBeforeTheLineIsOpened) {
     TempDir dir;
     WriteFile(dir.File("job.ngc"), kJob);
@@ -136,32 +156,29 @@ class Terminal {
         close(master_);
     }
     void Type(const std::string& keys) { (void)!write(master_, keys.data(), keys.size()); }
-    // Waits up to timeout_ms until `text` appears after position `from` of the output; returns
-    // the position after it, or npos.
-    size_t WaitFor(const std::string& text, size_t from, int timeout_ms = 20000) {
+    // Waits until `text` appears after position `from` of the output, woken by every piece of
+    // output; returns the position after it, or npos after timeout_ms (generous: a loaded
+    // machine may start the program slowly) or once the program has closed its terminal.
+    size_t WaitFor(const std::string& text, size_t from, int timeout_ms = 60000) {
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (std::chrono::steady_clock::now() < until) {
-            {
-                std::lock_guard<std::mutex> g(lock_);
-                size_t at = out_.find(text, from);
-                if (at != std::string::npos) return at + text.size();
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return std::string::npos;
+        std::unique_lock<std::mutex> g(lock_);
+        size_t at = std::string::npos;
+        changed_.wait_until(g, until, [&] {
+            at = out_.find(text, from);
+            return at != std::string::npos || closed_;
+        });
+        return at == std::string::npos ? at : at + text.size();
     }
-    // Waits up to timeout_ms for the program to end; its exit code, -1 when it did not.
+    // Waits up to timeout_ms for the program to close its terminal and end; its exit code, -1
+    // when it did not.
     int Wait(int timeout_ms) {
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        std::unique_lock<std::mutex> g(lock_);
+        if (!changed_.wait_until(g, until, [&] { return closed_; })) return -1;
         int status = 0;
-        while (std::chrono::steady_clock::now() < until) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
+        if (waitpid(pid_, &status, 0) != pid_) return -1;
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string Output() {
         std::lock_guard<std::mutex> g(lock_);
@@ -175,12 +192,15 @@ class Terminal {
             pollfd p{master_, POLLIN, 0};
             if (poll(&p, 1, 50) <= 0) continue;
             ssize_t n = read(master_, buf, sizeof buf);
-            if (n <= 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                continue;
-            }
             std::lock_guard<std::mutex> g(lock_);
-            out_.append(buf, static_cast<size_t>(n));
+            if (n > 0) {
+                out_.append(buf, static_cast<size_t>(n));
+            } else if (!(n < 0 && errno == EINTR)) {
+                closed_ = true;  // the program's side is closed: it has ended
+                changed_.notify_all();
+                break;
+            }
+            changed_.notify_all();
         }
     }
     int master_ = -1;
@@ -189,6 +209,8 @@ class Terminal {
     std::thread reader_;
     std::atomic<bool> running_{true};
     std::mutex lock_;
+    std::condition_variable changed_;  // new output, or the terminal closed
+    bool closed_ = false;
     std::string out_;
 };
 

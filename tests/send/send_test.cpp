@@ -220,6 +220,71 @@ TEST(SendFaults, SlowMachineKeepsItsBufferFullAndTheJobStillEnds) {
     EXPECT_EQ(153u, Trace(ReadFile(dir.File("trace.txt"))).size());
 }
 
+// The B268 profile with the machine's travel, and its spindle table beside it, in dir.
+std::string ProfileWithTravel(const TempDir& dir) {
+    WriteFile(dir.File("SPIND.TAB"), ReadFile(KORVAT_SOURCE_DIR "/examples/machines/SPIND.TAB"));
+    WriteFile(dir.File("mill.ini"),
+              ReadFile(kProfile) +
+                  "\n[travel]\nmin_x = 0\nmax_x = 100\nmin_y = 0\nmax_y = 80\nmin_z = -10\n"
+                  "max_z = 50\n");
+    return dir.File("mill.ini");
+}
+
+TEST(SendCheck, AJobLeavingTheTravelInItsLastLineIsRefusedBeforeAByteIsSent) {
+    TempDir dir;
+    const std::string profile = ProfileWithTravel(dir);
+    const std::string good = "G21 G90\nG0 X0 Y0 Z5\nG1 Z-1 F600\nG1 X10 Y10\nG1 X100 Y80\nG0 Z5\n";
+    struct Case {
+        std::string last;      // the job's last line
+        const char* expected;  // the one error line (blocks: the supervisor's moves)
+    } cases[] = {
+        {"G0 X100.5 Y10\n",
+         "korvat: job.ngc:7: block 6 leaves the machine's travel: X 100.5000 above max X "
+         "100.0000; nothing was sent to the machine\n"},
+        {"G1 Z-10.5\n",
+         "korvat: job.ngc:7: block 6 leaves the machine's travel: Z -10.5000 below min Z "
+         "-10.0000; nothing was sent to the machine\n"},
+        // Beyond what the driver sends as it is meant, whatever the travel.
+        {"G0 X100000 Y10\n",
+         "korvat: job.ngc:7: X 100000 mm is beyond what B268 writes (at most 99999.999 mm "
+         "either way)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.last);
+        WriteFile(dir.File("job.ngc"), good + c.last);
+        SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0", "--trace", dir.File("trace.txt"),
+                                        "--log", dir.File("received.bin")});
+        Outcome r = Send(dir, sim.Path(), "job.ngc --machine " + profile);
+        EXPECT_EQ(1, r.exit);
+        EXPECT_EQ(c.expected, r.err);
+        sim.Stop();
+        EXPECT_EQ("", ReadFile(dir.File("trace.txt")));
+        EXPECT_EQ("", ReadFile(dir.File("received.bin"))) << "the line was opened";
+    }
+    // Within the travel the same job runs: five moves carried out.
+    WriteFile(dir.File("job.ngc"), good + "M2\n");
+    SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0", "--trace", dir.File("trace.txt")});
+    Outcome r = Send(dir, sim.Path(), "job.ngc --machine " + profile);
+    EXPECT_EQ(0, r.exit) << r.err;
+    sim.Stop();
+    std::vector<Move> trace = Trace(ReadFile(dir.File("trace.txt")));
+    ASSERT_EQ(5u, trace.size());
+    EXPECT_EQ("rapid", trace[0].kind);
+    EXPECT_EQ(100, trace[3].v[0]);
+    EXPECT_EQ(80, trace[3].v[1]);
+}
+
+// Standard input cannot be read twice (nor is it free: it is the operator's keyboard).
+TEST(SendCheck, AJobFromStandardInputIsRefused) {
+    TempDir dir;
+    Outcome r = Send(dir, "/nonexistent/tty", "- --machine " + kProfile);
+    EXPECT_EQ(2, r.exit);
+    EXPECT_EQ(
+        "korvat send: the job cannot come from standard input: send reads it twice, once to "
+        "check it whole before the machine moves and once to send it; give the job's file\n",
+        r.err);
+}
+
 TEST(SendFaults, LineSpindleTableAndProfileProblemsAreOneLine) {
     TempDir dir;
     WriteFile(dir.File("job.ngc"), "G0 X1 Y1 Z1\n");

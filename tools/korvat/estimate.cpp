@@ -204,14 +204,22 @@ void Estimate::Kreis(double cx, double cy, double r, double start, double sweep,
     if (static_cast<float>(ez) != static_cast<float>(z_))
         satz_->MaschTesteZWert(static_cast<float>(ez), 0);
     Maschinenpruefung(false);
-    satz_->Satz_Kreis(static_cast<float>(ex), static_cast<float>(ey), static_cast<float>(cx),
-                      static_cast<float>(cy), static_cast<float>(r), static_cast<float>(start),
-                      static_cast<float>(sweep));
     // A helix: the arc in the plane, then its Z change as a Z feed move to the end Z. The
     // supervisor knows only plane arcs; timing the two one after the other errs on the long side
     // (a machine moves Z during the arc), and the Z distance, the Z extremes and the last
-    // position come out as they are.
-    if (static_cast<float>(ez) != static_cast<float>(z_)) satz_->Satz_Z_V(static_cast<float>(ez));
+    // position come out as they are. The live display shows it as the one block it is: the
+    // arc's line with the end Z in the position, the Z move with the display suppressed (no
+    // line and no single step of its own).
+    const bool helix = static_cast<float>(ez) != static_cast<float>(z_);
+    if (helix && satz_->AnzeigeEin) satz_->IstPosAnz_Z(static_cast<float>(ez));
+    satz_->Satz_Kreis(static_cast<float>(ex), static_cast<float>(ey), static_cast<float>(cx),
+                      static_cast<float>(cy), static_cast<float>(r), static_cast<float>(start),
+                      static_cast<float>(sweep));
+    if (helix) {
+        satz_->Satz_Andere(1015);
+        satz_->Satz_Z_V(static_cast<float>(ez));
+        satz_->Satz_Andere(1016);
+    }
     x_ = ex, y_ = ey, z_ = ez;
 }
 

@@ -8,7 +8,8 @@
 //   - a feed (SetzeVorschuebe, mm/min) gives Satz_Vorschub_xy_z(xy / 1000, z / 1000);
 //   - a rapid move that changes X or Y only gives Satz_XY_E, Z only Satz_Z_E, both Satz_XYZ_E;
 //   - a feed move likewise Satz_XY_V, Satz_Z_V, Satz_XYZ_V; an arc Satz_Kreis, and a helix
-//     (an arc that changes Z) Satz_Kreis followed by Satz_Z_V to its end Z;
+//     (an arc that changes Z) Satz_Kreis followed by Satz_Z_V to its end Z, the latter with the
+//     display suppressed (Satz_Andere 1015/1016), so the live display shows one block;
 //   - a move that changes nothing gives no call;
 //   - a programmed stop gives Satz_Andere(6), a raw line Satz_String_Direkt (display only);
 //   - the job starts with Satz_Andere(1013) and ends with Satz_WST_Ende(1).

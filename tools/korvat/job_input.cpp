@@ -16,6 +16,10 @@ namespace {
 // The chunk buffer holds the longest line and a chunk behind it.
 constexpr size_t kBuffer = 4 * JobInput::kMaxLine;
 
+int64_t ModifiedNs(const struct stat& st) {
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 }  // namespace
 
 JobInput::JobInput(const std::string& path) : name_(path) {
@@ -30,7 +34,11 @@ JobInput::JobInput(const std::string& path) : name_(path) {
             close(fd_);
             throw JobError(path, 0, 0, "is a folder, not a job file");
         }
-        if (S_ISREG(st.st_mode)) size_ = static_cast<uint64_t>(st.st_size);
+        if (S_ISREG(st.st_mode)) {
+            size_ = static_cast<uint64_t>(st.st_size);
+            regular_ = true;
+            modifiedNs_ = ModifiedNs(st);
+        }
     }
     buffer_.reset(new char[kBuffer]);
     data_ = buffer_.get();
@@ -147,6 +155,13 @@ bool JobInput::Rewind() {
     line_ = 0;
     consumed_ = 0;
     return true;
+}
+
+bool JobInput::Unchanged() const {
+    if (!regular_) return true;
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return false;
+    return static_cast<uint64_t>(st.st_size) == size_ && ModifiedNs(st) == modifiedNs_;
 }
 
 }  // namespace korvat::tool

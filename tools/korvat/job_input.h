@@ -42,6 +42,10 @@ class JobInput {
 
     // Back to the start, for a second reading; false when the input cannot be read again.
     bool Rewind();
+    // False when the file was written to since it was opened (its size or modification time
+    // changed), so a second reading would not read what the first one did. A text held in
+    // memory and an input that is no regular file count as unchanged.
+    bool Unchanged() const;
 
     // Bytes consumed so far and the job's size (0 when not known in advance, as for a pipe).
     uint64_t consumed() const { return consumed_; }
@@ -64,6 +68,8 @@ class JobInput {
     bool started_ = false;  // the byte-order mark was looked for
     int line_ = 0;
     uint64_t consumed_ = 0, size_ = 0;
+    bool regular_ = false;
+    int64_t modifiedNs_ = 0;  // the regular file's modification time when it was opened
     std::function<void(uint64_t, uint64_t)> progress_;
 };
 

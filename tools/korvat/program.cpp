@@ -182,9 +182,12 @@ class NoSink : public Sink {
 
 JobTally RunJob(JobInput& job, const Machine& machine, Sink& sink) {
     const WriterClass* writer = FindWriter(machine.className);
+    const DriverClass* driver = writer ? nullptr : FindDriver(machine.className);
     const std::string file = job.file();
     Tally tally(sink, file, machine.className,
-                writer ? CoordinateLimit(*writer, machine) : HUGE_VAL);
+                writer   ? CoordinateLimit(*writer, machine)
+                : driver ? CoordinateLimit(*driver, machine)
+                         : HUGE_VAL);
     if (IsElementFile(job.file(), job.Head(32))) {
         RunElementFile(job, tally);
     } else if (IsCallScript(job.file())) {

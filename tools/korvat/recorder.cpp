@@ -95,33 +95,33 @@ std::string Format(const Call& c) {
     return out;
 }
 
-void CallRecorder::Add(Op op, std::initializer_list<double> values, const char* text) {
+void CallSink::Add(Op op, std::initializer_list<double> values, const char* text) {
     Call c;
     c.op = op;
     size_t i = 0;
     for (double v : values) c.v[i++] = v;
     if (text != nullptr) c.text = text;
     c.line = line_;
-    calls_.push_back(std::move(c));
+    Take(std::move(c));
 }
 
-void CallRecorder::SetzeVorschuebe(float xy, float z) { Add(Op::SetzeVorschuebe, {xy, z}); }
-void CallRecorder::SetzeVorschub(float feed) { Add(Op::SetzeVorschub, {feed}); }
-void CallRecorder::Spinddreh(int32_t rpm) { Add(Op::Spinddreh, {static_cast<double>(rpm)}); }
-void CallRecorder::Spindea(int on, float dwell) { Add(Op::Spindea, {double(on), dwell}); }
-void CallRecorder::WkzW(int flags, int tool) { Add(Op::WkzW, {double(flags), double(tool)}); }
-void CallRecorder::Move(double x, double y) { Add(Op::Move, {x, y}); }
-void CallRecorder::Move3(double x, double y, double z) { Add(Op::Move3, {x, y, z}); }
-void CallRecorder::MoveZ(double z) { Add(Op::MoveZ, {z}); }
-void CallRecorder::Draw(double x, double y) { Add(Op::Draw, {x, y}); }
-void CallRecorder::Draw3(double x, double y, double z) { Add(Op::Draw3, {x, y, z}); }
-void CallRecorder::Kreis(double cx, double cy, double r, double start, double sweep, double ex,
-                         double ey, double ez, int kind) {
+void CallSink::SetzeVorschuebe(float xy, float z) { Add(Op::SetzeVorschuebe, {xy, z}); }
+void CallSink::SetzeVorschub(float feed) { Add(Op::SetzeVorschub, {feed}); }
+void CallSink::Spinddreh(int32_t rpm) { Add(Op::Spinddreh, {static_cast<double>(rpm)}); }
+void CallSink::Spindea(int on, float dwell) { Add(Op::Spindea, {double(on), dwell}); }
+void CallSink::WkzW(int flags, int tool) { Add(Op::WkzW, {double(flags), double(tool)}); }
+void CallSink::Move(double x, double y) { Add(Op::Move, {x, y}); }
+void CallSink::Move3(double x, double y, double z) { Add(Op::Move3, {x, y, z}); }
+void CallSink::MoveZ(double z) { Add(Op::MoveZ, {z}); }
+void CallSink::Draw(double x, double y) { Add(Op::Draw, {x, y}); }
+void CallSink::Draw3(double x, double y, double z) { Add(Op::Draw3, {x, y, z}); }
+void CallSink::Kreis(double cx, double cy, double r, double start, double sweep, double ex,
+                     double ey, double ez, int kind) {
     Add(Op::Kreis, {cx, cy, r, start, sweep, ex, ey, ez, double(kind)});
 }
-void CallRecorder::Wait(float seconds) { Add(Op::Wait, {seconds}); }
-void CallRecorder::Stop() { Add(Op::Stop, {}); }
-void CallRecorder::SStringln(int numbered, const char* text) {
+void CallSink::Wait(float seconds) { Add(Op::Wait, {seconds}); }
+void CallSink::Stop() { Add(Op::Stop, {}); }
+void CallSink::SStringln(int numbered, const char* text) {
     Add(Op::SStringln, {double(numbered)}, text);
 }
 

@@ -1,6 +1,7 @@
 // The path calls as data: a table of every call a job may make (name and argument kinds), one
-// recorded call, and the call recorder, a sink that keeps the calls so that a job can be checked
-// whole before anything is written, replayed into another sink, or printed as a transcript.
+// recorded call, a sink that hands each call on as such a record, and the call recorder, a sink
+// that keeps the calls so that they can be replayed into another sink or printed as a
+// transcript.
 #pragma once
 
 #include <cstddef>
@@ -56,7 +57,9 @@ void Dispatch(const Call& call, Sink& sink);
 // "Name(a, b, ...)": doubles and floats with four decimals, integers plain, text quoted.
 std::string Format(const Call& call);
 
-class CallRecorder : public Sink {
+// A sink that hands every call on as a Call (with the source line it came from) to Take: the
+// one place where the Sink vocabulary becomes data.
+class CallSink : public Sink {
   public:
     void SetzeVorschuebe(float xy, float z) override;
     void SetzeVorschub(float feed) override;
@@ -75,16 +78,27 @@ class CallRecorder : public Sink {
     void SStringln(int numbered, const char* text) override;
     void SourceLine(int line) override { line_ = line; }
 
+  protected:
+    virtual void Take(Call&& call) = 0;
+
+  private:
+    void Add(Op op, std::initializer_list<double> values, const char* text = nullptr);
+    int line_ = 0;
+};
+
+class CallRecorder : public CallSink {
+  public:
     const std::vector<Call>& calls() const { return calls_; }
     // Replays every call into sink; progress(done, total) is called after each call.
     void Replay(Sink& sink, const std::function<void(size_t, size_t)>& progress = {}) const;
     // One formatted call a line, LF line ends.
     std::string Transcript() const;
 
+  protected:
+    void Take(Call&& call) override { calls_.push_back(std::move(call)); }
+
   private:
-    void Add(Op op, std::initializer_list<double> values, const char* text = nullptr);
     std::vector<Call> calls_;
-    int line_ = 0;
 };
 
 }  // namespace korvat::tool

@@ -54,7 +54,15 @@ struct DriverClass {
     const char* name;      // the class name a profile gives as [machine] class
     const char* feedUnit;  // the unit in which the class takes feeds, unless the profile says
     std::unique_ptr<Driver> (*make)();
+    // The largest coordinate (mm, either sign) the class sends as it is meant to a machine of
+    // this profile, where the class has a tighter one than a machine's sane range (a class that
+    // sends step counts at the profile's resolution); null: that range.
+    double (*limit)(const Machine& machine) = nullptr;
 };
+
+// The largest coordinate in mm (either sign) the class sends as it is meant: a machine's sane
+// range (the writers' text range, 99999.999), or the class's own tighter limit.
+double CoordinateLimit(const DriverClass& d, const Machine& machine);
 
 // The registered driver of that name, or null.
 const DriverClass* FindDriver(std::string_view name);

@@ -2,6 +2,8 @@
 // metres a minute; arcs in the plane go out as "AA", helical arcs as short "MA" moves. The start-up
 // files INITSV.DAT and INITSK.DAT lie beside the profile. In single step (CHPGLA only) every call
 // waits for the controller's acknowledgement and prints one line for it.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <type_traits>
 
@@ -9,6 +11,7 @@
 #include "online/sms68a/csms68a.h"
 #include "tools/korvat/adapters/chords.h"
 #include "tools/korvat/drivers/driver.h"
+#include "writers/plotcommon/plot_common.h"
 
 namespace korvat::tool {
 namespace {
@@ -181,9 +184,22 @@ class HpglaDriver : public Driver {
 
 }  // namespace
 
+// CHPGLA sends 1000 steps a millimetre, far within the dialect's step range for any machine.
 extern const DriverClass kChpgla = {
     "CHPGLA", "m/min", [] { return std::unique_ptr<Driver>(new HpglaDriver<CHPGLA>); }};
+// CSMS68A sends steps at the profile's resolution (1000 where it gives none, as the class
+// does), at most the dialect's 2^30 - 1 steps; a hair is kept back for the driver's float
+// product, which may round a step up.
 extern const DriverClass kCsms68a = {
-    "CSMS68A", "m/min", [] { return std::unique_ptr<Driver>(new HpglaDriver<CSMS68A>); }};
+    "CSMS68A", "m/min", [] { return std::unique_ptr<Driver>(new HpglaDriver<CSMS68A>); },
+    [](const Machine& m) {
+        double limit = HUGE_VAL;
+        for (float r : m.init.Aufloesung) {
+            const double perMm = r > 0.0f && r < 1e30f ? r : 1000.0;
+            limit = std::min(limit,
+                             std::floor(plot::kGrenzeEinheiten * (1 - 1e-6) / perMm * 1000) / 1000);
+        }
+        return limit;
+    }};
 
 }  // namespace korvat::tool

@@ -1,6 +1,10 @@
 // The online drivers of `korvat send`. Adding one: see driver.h.
 #include "tools/korvat/drivers/driver.h"
 
+#include <algorithm>
+
+#include "tools/korvat/adapters/adapter.h"
+
 #define KORVAT_DRIVERS(KORVAT_DRIVER) \
     KORVAT_DRIVER(kB268)              \
     KORVAT_DRIVER(kChpgla)            \
@@ -13,6 +17,11 @@ namespace korvat::tool {
 KORVAT_DRIVERS(KORVAT_DECLARE)
 #define KORVAT_LIST(name) &name,
 const DriverClass* const kDrivers[] = {KORVAT_DRIVERS(KORVAT_LIST) nullptr};
+
+double CoordinateLimit(const DriverClass& d, const Machine& machine) {
+    const double range = WriterClass::kMachineRange;
+    return d.limit ? std::min(range, d.limit(machine)) : range;
+}
 
 const DriverClass* FindDriver(std::string_view name) {
     for (const DriverClass* const* d = kDrivers; *d != nullptr; ++d)

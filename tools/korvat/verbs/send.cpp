@@ -20,6 +20,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -280,83 +281,123 @@ class Beside : public Sink {
     Estimate& s_;
 };
 
-// The safe way back into a job at call `from`: the state in force there (feeds, tool, spindle),
-// a rapid to the job's highest Z, to the XY where the call starts, then down at the plunge feed.
-void Reenter(const std::vector<Call>& calls, size_t from, Sink& sink) {
-    double x = 0, y = 0, z = 0, safe = -1e300;
-    const Call* feeds = nullptr;
-    const Call* feed = nullptr;
-    const Call* tool = nullptr;
-    const Call* speed = nullptr;
-    const Call* spindle = nullptr;
-    for (size_t i = 0; i < calls.size(); ++i) {
-        const Call& c = calls[i];
-        bool before = i < from;
+// What a run from --from-line needs of the calls before its first call, gathered as the job is
+// read the first time: the feeds, tool and spindle in force there, where the machine stands,
+// and the job's highest Z (over the whole job), so the machine can go back in safely.
+class Reentry {
+  public:
+    explicit Reentry(int fromLine) : fromLine_(fromLine) {}
+    // Every call of the job in order; index counts them from 0.
+    void Note(const Call& c, size_t index) {
+        if (!reached_ && c.line >= fromLine_) reached_ = true, first_ = index;
         switch (c.op) {
             case Op::Move3:
             case Op::Draw3:
-                safe = std::max(safe, c.v[2]);
+                safe_ = std::max(safe_, c.v[2]);
                 break;
             case Op::MoveZ:
-                safe = std::max(safe, c.v[0]);
+                safe_ = std::max(safe_, c.v[0]);
                 break;
             case Op::Kreis:
-                safe = std::max(safe, c.v[7]);
+                safe_ = std::max(safe_, c.v[7]);
                 break;
             default:
                 break;
         }
-        if (!before) continue;
+        if (reached_) return;
         switch (c.op) {
             case Op::SetzeVorschuebe:
-                feeds = &c;
+                feeds_ = c;
                 break;
             case Op::SetzeVorschub:
-                feed = &c;
+                feed_ = c;
                 break;
             case Op::WkzW:
-                tool = &c;
+                tool_ = c;
                 break;
             case Op::Spinddreh:
-                speed = &c;
+                speed_ = c;
                 break;
             case Op::Spindea:
-                spindle = &c;
+                spindle_ = c;
                 break;
             case Op::Move:
             case Op::Draw:
-                x = c.v[0], y = c.v[1];
+                x_ = c.v[0], y_ = c.v[1];
                 break;
             case Op::Move3:
             case Op::Draw3:
-                x = c.v[0], y = c.v[1], z = c.v[2];
+                x_ = c.v[0], y_ = c.v[1], z_ = c.v[2];
                 break;
             case Op::MoveZ:
-                z = c.v[0];
+                z_ = c.v[0];
                 break;
             case Op::Kreis:
-                x = c.v[5], y = c.v[6], z = c.v[7];
+                x_ = c.v[5], y_ = c.v[6], z_ = c.v[7];
                 break;
             default:
                 break;
         }
     }
-    if (safe < z) safe = z;
-    if (feeds) Dispatch(*feeds, sink);
-    sink.MoveZ(safe);
-    if (tool) Dispatch(*tool, sink);
-    if (speed) Dispatch(*speed, sink);
-    if (spindle) Dispatch(*spindle, sink);
-    sink.Move3(x, y, safe);
-    float xy = feeds ? static_cast<float>(feeds->v[0]) : 0;
-    float plunge = feeds ? static_cast<float>(feeds->v[1]) : 0;
-    if (feed) xy = static_cast<float>(feed->v[0]);
-    if (plunge > 0) sink.SetzeVorschub(plunge);
-    sink.Draw3(x, y, z);
-    if (xy > 0) sink.SetzeVorschub(xy);
-}
+    // A call at or after the line was found; the index of the first.
+    bool reached() const { return reached_; }
+    size_t first() const { return first_; }
+    // The way back in: the state in force, a rapid to the job's highest Z, to the XY where the
+    // first call starts, then down at the plunge feed.
+    void Enter(Sink& sink) const {
+        const double safe = std::max(safe_, z_);
+        if (feeds_) Dispatch(*feeds_, sink);
+        sink.MoveZ(safe);
+        if (tool_) Dispatch(*tool_, sink);
+        if (speed_) Dispatch(*speed_, sink);
+        if (spindle_) Dispatch(*spindle_, sink);
+        sink.Move3(x_, y_, safe);
+        float xy = feeds_ ? static_cast<float>(feeds_->v[0]) : 0;
+        const float plunge = feeds_ ? static_cast<float>(feeds_->v[1]) : 0;
+        if (feed_) xy = static_cast<float>(feed_->v[0]);
+        if (plunge > 0) sink.SetzeVorschub(plunge);
+        sink.Draw3(x_, y_, z_);
+        if (xy > 0) sink.SetzeVorschub(xy);
+    }
+
+  private:
+    int fromLine_;
+    bool reached_ = false;
+    size_t first_ = 0;
+    double x_ = 0, y_ = 0, z_ = 0, safe_ = -1e300;
+    std::optional<Call> feeds_, feed_, tool_, speed_, spindle_;
+};
+
+// Hands every call of a job to a function, as a record.
+class EachCall : public CallSink {
+  public:
+    explicit EachCall(std::function<void(const Call&)> take) : take_(std::move(take)) {}
+
+  protected:
+    void Take(Call&& call) override { take_(call); }
+
+  private:
+    std::function<void(const Call&)> take_;
+};
+
+// Thrown out of the job's front end once the channel has stopped: nothing more is read.
+struct Stopped {};
+
+// The job is read twice, once whole before the line is opened (so that a mistake anywhere in it
+// stops send before the machine moves) and once to send it, and nothing of it is held in
+// between: a file written to meanwhile is refused, or stops the machine, with this.
+constexpr const char* kChanged =
+    "was written to while korvat send read it: what is sent would not be what was checked";
 
 int Send(const SendOptions& o) {
+    if (o.job == "-") {
+        // Standard input cannot be read twice, and it is the operator's keyboard besides.
+        std::fprintf(stderr,
+                     "korvat send: the job cannot come from standard input: send reads it twice, "
+                     "once to check it whole before the machine moves and once to send it; give "
+                     "the job's file\n");
+        return kExitUsage;
+    }
     Machine machine = ResolveMachine(o.machine, true);
     const DriverClass* driverClass = FindDriver(machine.className);
     if (driverClass == nullptr)
@@ -364,19 +405,35 @@ int Send(const SendOptions& o) {
                        "class " + machine.className +
                            " writes programs; korvat send needs an online driver (B268, CHPGLA, "
                            "CSMS68A, CEUROBOX)");
-    // The whole job is read first: a mistake anywhere in it stops send before the machine
-    // moves, and --from-line needs what came before the line.
+    // The first reading: the front end's errors, the coordinates the driver sends as they are
+    // meant (RunJob), and the machine's travel and the workpiece as the job supervisor checks
+    // them beside the machine, each call as it will be sent; the first point outside refuses
+    // the job. It counts the calls and keeps what --from-line needs.
     std::unique_ptr<JobInput> input = OpenJob(o.job);
     const std::string jobFile = input->file();
-    CallRecorder recorded;
-    RunJob(*input, machine, recorded);
-    const std::vector<Call>& calls = recorded.calls();
-    size_t first = 0;
-    if (o.fromLine > 0) {
-        while (first < calls.size() && calls[first].line < o.fromLine) ++first;
-        if (first == calls.size())
-            throw JobError(jobFile, o.fromLine, 0, "no machine call from this line on");
+    input->OnProgress([&input](uint64_t, uint64_t) {
+        if (!input->Unchanged()) throw JobError(input->file(), 0, 0, kChanged);
+    });
+    Reentry reentry(o.fromLine);
+    size_t total = 0;
+    {
+        Estimate checks(machine, "", false, jobFile);
+        EachCall check([&](const Call& c) {
+            reentry.Note(c, total);
+            checks.SourceLine(c.line);
+            Dispatch(c, checks);
+            if (!checks.violations().empty())
+                throw JobError(checks.Describe(checks.violations().front()) +
+                               "; nothing was sent to the machine");
+            ++total;
+        });
+        RunJob(*input, machine, check);
     }
+    if (!reentry.reached())
+        throw JobError(jobFile, o.fromLine, 0, "no machine call from this line on");
+    if (!input->Rewind()) throw JobError(jobFile, 0, 0, "cannot be read a second time");
+    if (!input->Unchanged()) throw JobError(jobFile, 0, 0, kChanged);
+    const size_t first = reentry.first();
 
     // The line: --port, else the profile's device; the channel finds it as COMn.
     std::string device = !o.port.empty() ? o.port : machine.device;
@@ -420,15 +477,15 @@ int Send(const SendOptions& o) {
     cx268io = CCX268IO{};
     int openedBefore = 0;
     std::unique_ptr<Driver> driver = driverClass->make();
-    size_t done = first;
+    size_t done = first;  // the calls sent (counting those before --from-line)
+    int doneLine = 0;     // the job's line of the call being sent
     // One line for what went wrong, with the place the job stopped.
     auto fail = [&](const std::string& what) {
         std::string where;
-        if (done < calls.size()) {
-            where = "; stopped at block " + std::to_string(done + 1) + " of " +
-                    std::to_string(calls.size());
-            if (calls[done].line > 0)
-                where += " (" + jobFile + " line " + std::to_string(calls[done].line) + ")";
+        if (done < total) {
+            where =
+                "; stopped at block " + std::to_string(done + 1) + " of " + std::to_string(total);
+            if (doneLine > 0) where += " (" + jobFile + " line " + std::to_string(doneLine) + ")";
         }
         display.Release();
         std::fprintf(stderr, "korvat: %s%s\n", what.c_str(), where.c_str());
@@ -454,14 +511,14 @@ int Send(const SendOptions& o) {
     };
 
     if (cx268io.popen(1, 1, &machine.settings, nullptr, &openedBefore, 1) != 0) {
-        done = calls.size();
+        done = total;
         return fail(
             DescribeLineError(cx268io.Fehlernummer, cx268io.Fehlerzahl1, cx268io.Fehlertext2, ""));
     }
     auto closeLine = [&] { cx268io.pclose(2, 0); };
     WaitNotice notice;  // on a terminal: what a wait of a second or more waits for
     if (driver->SetUp(machine) != 0 || cx268io.Fehlerflag) {
-        done = calls.size();
+        done = total;
         std::string what = why();
         closeLine();
         return fail(machine.className + " set-up failed: " + what);
@@ -469,7 +526,7 @@ int Send(const SendOptions& o) {
     // On a terminal the step lines scroll above the block display.
     if (terminal) driver->report = [&display](const std::string& line) { display.Above(line); };
     if (o.step && !driver->SetStep(true)) {
-        done = calls.size();
+        done = total;
         closeLine();
         return fail("--step: " + machine.className + " has no single-step mode (CHPGLA has)");
     }
@@ -496,10 +553,6 @@ int Send(const SendOptions& o) {
         const uint8_t taste = cx268io.LetzteTaste;
         if (!satz.Automatik && (taste == 'S' || taste == 's')) cx268io.LetzteTaste = 0;
     };
-    if (first > 0) {
-        Reenter(calls, first, beside);
-        spendS();
-    }
 
     // The job, call by call; the terminal shows progress and the controller's state.
     double lastShown = -10, lastState = -10;
@@ -514,7 +567,7 @@ int Send(const SendOptions& o) {
             state = driver->State();
         }
         char line[200];
-        int n = std::snprintf(line, sizeof line, "%zu/%zu blocks  %s  %s%s", done, calls.size(),
+        int n = std::snprintf(line, sizeof line, "%zu/%zu blocks  %s  %s%s", done, total,
                               Clock(now).c_str(), state.busy ? "busy" : "idle",
                               state.hold ? ", hold" : "");
         if (state.freeBuffer >= 0)
@@ -524,21 +577,39 @@ int Send(const SendOptions& o) {
                           state.z);
         display.Progress(line);
     };
-    while (done < calls.size()) {
+    // The second reading: the calls before --from-line are passed over, the way back in goes
+    // before the first one sent.
+    size_t index = 0;
+    EachCall run([&](const Call& c) {
+        if (index++ < first) return;
+        if (index - 1 == first && first > 0) {
+            reentry.Enter(beside);
+            spendS();
+        }
+        doneLine = c.line;
         if (keys.requested()) satz.SetzeFehlerInSteuerung();
-        if (cx268io.Fehlerflag) break;
-        beside.SourceLine(calls[done].line);
-        Dispatch(calls[done], beside);
-        if (cx268io.Fehlerflag) break;
+        if (cx268io.Fehlerflag) throw Stopped{};
+        beside.SourceLine(c.line);
+        Dispatch(c, beside);
+        if (cx268io.Fehlerflag) throw Stopped{};
         spendS();
         ++done;
         show(false);
+    });
+    // A job that reads otherwise the second time (written to meanwhile) stops the machine.
+    std::string changed;
+    try {
+        RunJob(*input, machine, run);
+    } catch (const Stopped&) {
+    } catch (const JobError& e) {
+        changed = e.what();
+        doneLine = 0;
     }
     // The controller carries out what it holds; wait until it is idle. A controller that
     // reports busy without its free buffer or position changing for a minute is given up on.
     DriverState seen;
     double since = elapsed(), stuckSince = elapsed();
-    while (!cx268io.Fehlerflag && !keys.requested() && driver->Busy()) {
+    while (changed.empty() && !cx268io.Fehlerflag && !keys.requested() && driver->Busy()) {
         show(false);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         cx268io.tastaturabfrage();
@@ -555,11 +626,10 @@ int Send(const SendOptions& o) {
         }
     }
     if (keys.requested()) satz.SetzeFehlerInSteuerung();
-    if (cx268io.Fehlerflag) {
-        std::string what = why();
-        bool aborted = keys.requested() || cx268io.Tastenabbruch;
+    if (cx268io.Fehlerflag || !changed.empty()) {
+        std::string what = changed.empty() ? why() : changed;
+        bool aborted = !changed.empty() || keys.requested() || cx268io.Tastenabbruch;
         if (aborted) {
-            // The machine must stop too: tell the controller, with the channel working again.
             // The machine must stop too: what is still queued for the line is dropped, then
             // the controller is told, with the channel working again and a generous time-out
             // (the line may still be working off what it took before).
@@ -581,8 +651,8 @@ int Send(const SendOptions& o) {
     closeLine();
     display.Release();
     std::fprintf(stderr, "korvat: %s sent to %s (%s) on %s: %zu blocks in %s\n", jobFile.c_str(),
-                 machine.file.c_str(), machine.className.c_str(), device.c_str(),
-                 calls.size() - first, Clock(elapsed()).c_str());
+                 machine.file.c_str(), machine.className.c_str(), device.c_str(), total - first,
+                 Clock(elapsed()).c_str());
     return kExitOk;
 }
 
