@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -283,6 +284,49 @@ TEST(SendCheck, AJobFromStandardInputIsRefused) {
         "korvat send: the job cannot come from standard input: send reads it twice, once to "
         "check it whole before the machine moves and once to send it; give the job's file\n",
         r.err);
+}
+
+// The peak resident size (KiB) of korvat send running a job of `moves` feed moves to a fast
+// simulated machine; at most 120 s.
+long SendPeakKb(int moves) {
+    TempDir dir;
+    WriteFile(dir.File("long.ngc"), LongJob(moves));
+    SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0", "--speed", "100000"});
+    std::string job = dir.File("long.ngc"), port = sim.Path();
+    const char* argv[] = {KORVAT_PROGRAM, "send",       job.c_str(), "--machine", kProfile.c_str(),
+                          "--port",       port.c_str(), "--auto",    nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    int spawned = posix_spawn(&pid, KORVAT_PROGRAM, &actions, nullptr,
+                              const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    int status = 0;
+    rusage usage{};
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (wait4(pid, &status, WNOHANG, &usage) != pid) {
+        if (std::chrono::steady_clock::now() > until) {
+            kill(pid, SIGKILL);
+            wait4(pid, &status, 0, &usage);
+            ADD_FAILURE() << "korvat send did not end within 120 s";
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << moves << " moves";
+    return usage.ru_maxrss;
+}
+
+// The job is read twice and never held: fifty times the moves are sent in the same memory.
+TEST(SendMemory, ALongJobIsSentInTheMemoryOfAShortOne) {
+    const long small = SendPeakKb(1000);
+    const long large = SendPeakKb(50000);
+    ASSERT_GT(small, 1000) << "no peak size measured";
+    EXPECT_LT(large - small, 1024) << small << " KiB for 1000 moves, " << large << " for 50000";
 }
 
 TEST(SendFaults, LineSpindleTableAndProfileProblemsAreOneLine) {

@@ -33,6 +33,7 @@
 #include "tools/korvat/drivers/driver.h"
 #include "tools/korvat/errors.h"
 #include "tools/korvat/estimate.h"
+#include "tools/korvat/output.h"
 #include "tools/korvat/program.h"
 #include "tools/korvat/recorder.h"
 #include "tools/korvat/terminal_dialogs.h"
@@ -411,12 +412,17 @@ int Send(const SendOptions& o) {
     // the job. It counts the calls and keeps what --from-line needs.
     std::unique_ptr<JobInput> input = OpenJob(o.job);
     const std::string jobFile = input->file();
-    input->OnProgress([&input](uint64_t, uint64_t) {
+    auto unchanged = [&input] {
         if (!input->Unchanged()) throw JobError(input->file(), 0, 0, kChanged);
-    });
+    };
     Reentry reentry(o.fromLine);
     size_t total = 0;
     {
+        ProgressBar checking;  // on a terminal, for a job that takes a while to read
+        input->OnProgress([&](uint64_t done, uint64_t size) {
+            unchanged();
+            checking.Update(done, size);
+        });
         Estimate checks(machine, "", false, jobFile);
         EachCall check([&](const Call& c) {
             reentry.Note(c, total);
@@ -427,7 +433,14 @@ int Send(const SendOptions& o) {
                                "; nothing was sent to the machine");
             ++total;
         });
-        RunJob(*input, machine, check);
+        try {
+            RunJob(*input, machine, check);
+        } catch (...) {
+            checking.Finish();
+            throw;
+        }
+        checking.Finish();
+        input->OnProgress([&](uint64_t, uint64_t) { unchanged(); });
     }
     if (!reentry.reached())
         throw JobError(jobFile, o.fromLine, 0, "no machine call from this line on");
