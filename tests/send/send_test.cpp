@@ -275,6 +275,25 @@ TEST(SendCheck, AJobLeavingTheTravelInItsLastLineIsRefusedBeforeAByteIsSent) {
     EXPECT_EQ(80, trace[3].v[1]);
 }
 
+// CSMS68A sends step counts at the profile's resolution, at most 2^30 - 1 of them: at a million
+// steps a millimetre floor((2^30 - 1) * (1 - 1e-6) / 1e6 * 1000) / 1000 = 1073.740 mm, the value
+// itself still taken.
+TEST(SendCheck, BeyondTheStepsTheDriverSendsAJobIsRefusedBeforeTheLineIsOpened) {
+    TempDir dir;
+    std::string profile = ReadFile(KORVAT_SOURCE_DIR "/examples/machines/sms68a.ini");
+    const std::string key = "Aufloesung[0] = 100\n";
+    ASSERT_NE(std::string::npos, profile.find(key));
+    profile.replace(profile.find(key), key.size(), "Aufloesung[0] = 1000000\n");
+    WriteFile(dir.File("fine.ini"), profile);
+    WriteFile(dir.File("job.ngc"), "G21 G90\nG0 X0 Y0 Z5\nG1 X1073.74 Y1 F600\nG1 X1073.75 Y1\n");
+    Outcome r = Send(dir, "/nonexistent/tty", "job.ngc --machine fine.ini");
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ(
+        "korvat: job.ngc:4: X 1073.75 mm is beyond what CSMS68A writes (at most 1073.740 mm "
+        "either way)\n",
+        r.err);
+}
+
 // Standard input cannot be read twice (nor is it free: it is the operator's keyboard).
 TEST(SendCheck, AJobFromStandardInputIsRefused) {
     TempDir dir;
