@@ -86,6 +86,80 @@ TEST(Tools, AToolTheProfileDoesNotDescribeIsRefusedWhereItsSizeIsWritten) {
     }
 }
 
+// ---- The program end -----------------------------------------------------------------------
+
+const std::string kEndJob = "G0 X0 Y0 Z5\nG1 Z-1 F100\nG1 X10\n";
+
+TEST(ProgramEnd, ADialectWithoutAnEndOfItsOwnEndsWithTheJobsWordAsItsLastBlock) {
+    TempDir dir;
+    WriteFile(dir.File("m30.ngc"), kEndJob + "M30\n");
+    WriteFile(dir.File("m2.ngc"), kEndJob + "M2\n");
+    const std::string iso =
+        "G0 X0.000 Y0.000 Z5.000\r\n"
+        "G1 X0.000 Y0.000 Z-1.000 F100\r\n"
+        "G1 X10.000 Y0.000 Z-1.000\r\n";
+    EXPECT_TRUE(SameBytes(iso + "M30\r\n", Post(dir, "m30.ngc", "iso", "m30.nc")));
+    EXPECT_TRUE(SameBytes(iso + "M2\r\n", Post(dir, "m2.ngc", "iso", "m2.nc")));
+    // Numbered like every other block (from 10, two decimals, modal motion words).
+    EXPECT_TRUE(
+        SameBytes("N10 G0 X0.00 Y0.00 Z5.00\r\n"
+                  "N11 G1 X0.00 Y0.00 Z-1.00 F100\r\n"
+                  "N12 X10.00 Y0.00 Z-1.00\r\n"
+                  "N13 M2\r\n",
+                  Post(dir, "m2.ngc", kJobs + "numbered.ini", "numbered.din")));
+    // Heidenhain: a block of its own, as the writer writes M5 and M13.
+    EXPECT_TRUE(
+        SameBytes("0 L X0.000 Y0.000 FMAX\r\n"
+                  "1 L Z5.000 FMAX\r\n"
+                  "2 L X0.000 Y0.000 Z-1.000 F100\r\n"
+                  "3 L X10.000 Y0.000 Z-1.000\r\n"
+                  "4 M30\r\n",
+                  Post(dir, "m30.ngc", "heidenhain", "m30.H")));
+}
+
+TEST(ProgramEnd, ADialectThatEndsTheProgramItselfEndsItOnce) {
+    TempDir dir;
+    WriteFile(dir.File("m30.ngc"), kEndJob + "M30\n");
+    WriteFile(dir.File("m2.ngc"), kEndJob + "M2\n");
+    const std::string blocks =
+        "G0 X0.000 Y0.000 Z5.000\r\n"
+        "G1 X0.000 Y0.000 Z-1.000 F100\r\n"
+        "G1 X10.000 Y0.000 Z-1.000\r\n";
+    // Option 16384: the writer's own M30 at the close, whether the job said M30 or M2.
+    EXPECT_TRUE(SameBytes("%end G71\r\n" + blocks + "M30\r\n",
+                          Post(dir, "m30.ngc", "din-16384", "end.nc")));
+    EXPECT_TRUE(
+        SameBytes("%end G71\r\n" + blocks + "M30\r\n", Post(dir, "m2.ngc", "din-16384", "end.nc")));
+    // Dialect 19: the byte EOT after the last line ends it.
+    EXPECT_TRUE(SameBytes(blocks + "\x04", Post(dir, "m30.ngc", "din-19", "eot.nc")));
+}
+
+TEST(ProgramEnd, NothingFollowsTheEndNotEvenASpeedNoMoveTookUp) {
+    // Option 8192 writes a new speed as a block "G97 S" after the next block: a speed given
+    // with the end would come after it.
+    TempDir dir;
+    WriteFile(dir.File("s.ngc"), kEndJob + "S12000 M30\n");
+    std::string program = Post(dir, "s.ngc", "din-8192", "s.nc");
+    EXPECT_EQ(program.size() - 5, program.rfind("\r\nM30\r\n") + 2) << program;
+    EXPECT_EQ(std::string::npos, program.find("G97")) << program;
+}
+
+TEST(ProgramEnd, PlotAndRecordDialectsHaveNoEndWordAndStayAsTheyWere) {
+    // Their close is the end ("T0;", "SP0;", the DXF EOF, the record file's last group,
+    // Datron's closing remark); an M word has no place in them.
+    // The same names in two folders, as some of them write the program's name.
+    TempDir ends, open;
+    WriteFile(ends.File("job.ngc"), kEndJob + "M30\n");
+    WriteFile(open.File("job.ngc"), kEndJob);
+    for (const char* machine :
+         {"hpgl-engraving", "hpgl-plotter", "datron", "dxf", "vhf", "ctorve", "czorb"}) {
+        SCOPED_TRACE(machine);
+        std::string ended = Post(ends, "job.ngc", machine, "job.prg");
+        EXPECT_FALSE(ended.empty());
+        EXPECT_TRUE(SameBytes(Post(open, "job.ngc", machine, "job.prg"), ended));
+    }
+}
+
 TEST(Approach, OptionsThatWouldBreakTheToolAreRefused) {
     TempDir dir;
     WriteFile(dir.File("c.ngc"), "G0 X0 Y0\nG1 X10 F1000\nG1 Y10\nG1 X0\nG1 Y0\n");

@@ -101,11 +101,11 @@ TEST(BuiltInExample, PostsForThePlainIsoMachineAndSaysWhere) {
     ASSERT_EQ(0, r.exit) << r.err;
     EXPECT_EQ("korvat-example.nc\n", r.out);
     EXPECT_EQ(
-        "korvat: example.ngc (built in) posted for iso.ini (built in) (CDIN): 31 blocks, 771 "
+        "korvat: example.ngc (built in) posted for iso.ini (built in) (CDIN): 32 blocks, 776 "
         "bytes, 2 tool changes, estimated time 0:00:34\n",
         r.err);
     std::string program = ReadFile(dir.File("korvat-example.nc"));
-    EXPECT_EQ(771u, program.size());
+    EXPECT_EQ(776u, program.size());
 }
 
 TEST(CallScript, EveryCallReachesTheWriterWithTheProfilesSettings) {
@@ -389,10 +389,17 @@ TEST_P(RoundTrip, Rs274ReadsOurProgramAsItReadsTheJob) {
     asWritten.dropHeadLine = false;
     asWritten.fanucDwell = false;
     asWritten.appendEnd = false;
+    // Every job here ends with M2 or M30, and so must our program: rs274 is given it without
+    // an end added.
+    korvat::test::Rs274Options ours;
+    ours.appendEnd = false;
     korvat::test::Rs274Result fromJob = korvat::test::RunRs274(ReadFile(job), asWritten);
-    korvat::test::Rs274Result fromOurs = korvat::test::RunRs274(ReadFile(dir.File("out.nc")));
+    korvat::test::Rs274Result fromOurs = korvat::test::RunRs274(ReadFile(dir.File("out.nc")), ours);
     ASSERT_TRUE(fromJob.ran && fromJob.exitCode == 0) << fromJob.errors;
     ASSERT_TRUE(fromOurs.ran && fromOurs.exitCode == 0) << fromOurs.errors << fromOurs.input;
+    EXPECT_TRUE(std::any_of(fromOurs.calls.begin(), fromOurs.calls.end(), [](const auto& c) {
+        return c.name == "PROGRAM_END";
+    })) << fromOurs.input;
     std::vector<Event> expected = Events(fromJob);
     ASSERT_GT(expected.size(), 5u);
     EXPECT_TRUE(SameEvents(expected, Events(fromOurs))) << fromOurs.input;

@@ -332,6 +332,7 @@ bool Interpreter::Line(std::string_view text, int number) {
         if (stop->value == 0) {
             sink_.Stop();
         } else {
+            sink_.ProgramEnd(static_cast<int>(stop->value));
             return false;  // M2, M30: the program ends here, as on the machine
         }
     }

@@ -140,6 +140,7 @@ class Tally : public Sink {
         line_ = line;
         to_.SourceLine(line);
     }
+    void ProgramEnd(int m) override { to_.ProgramEnd(m); }
 
     JobTally t;
 

@@ -48,6 +48,9 @@ class Sink {
     // The calls that follow come from this line of the job's source (from 1). Front ends that
     // read lines say so before each line; sinks that do not need it ignore it.
     virtual void SourceLine(int /*line*/) {}
+    // The job ends the program here (M2 or M30, given as 2 or 30): a writer ends the program
+    // the way its dialect does. Sinks that do not need it ignore it.
+    virtual void ProgramEnd(int /*m*/) {}
 };
 
 // The arc kind that makes Kreis helical.

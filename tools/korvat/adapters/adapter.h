@@ -112,6 +112,9 @@ class WriterBase : public Writer {
         return 0;
     }
     void Close() override { KORVAT_FORWARD(Close(1, 1)); }
+    // The job's M2/M30 (ProgramEnd) is left to the Sink's default, nothing: the plot-style,
+    // Datron and record writers have no M word and end the program at Close. The DIN and
+    // Heidenhain adapters write it where their dialect has no end of its own.
     bool RecodesTools() const override {
         return requires(C w, WZW_PB_STRUCT t) { w.WZWPplusB(&t, short{1}); };
     }

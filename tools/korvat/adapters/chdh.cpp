@@ -2,6 +2,7 @@
 // (" F%1ld"); the blocks of a tool change go out with the speed that follows it. Helices have
 // no block of their own here and are written as short L blocks.
 #include <cmath>
+#include <cstdio>
 
 #include "tools/korvat/adapters/adapter.h"
 #include "tools/korvat/adapters/chords.h"
@@ -35,6 +36,12 @@ class ChdhWriter : public ForwardingWriter<CHDH> {
         } else {
             w_.Move3(x, y, z);
         }
+    }
+    // The writer has no program end of its own; the job's M2/M30 goes out as a block of its
+    // own, as the writer writes its other M words ("M5", "M13").
+    void ProgramEnd(int m) override {
+        std::snprintf(w_.Zeile, sizeof w_.Zeile, "M%d", m);
+        w_.Dateiausgabe();
     }
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
                double ez, int kind) override {

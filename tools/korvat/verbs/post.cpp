@@ -61,6 +61,7 @@ class Beide : public Sink {
   public:
     Beide(Sink& a, Sink& b) : a_(a), b_(b) {}
     void SourceLine(int line) override { a_.SourceLine(line), b_.SourceLine(line); }
+    void ProgramEnd(int m) override { a_.ProgramEnd(m), b_.ProgramEnd(m); }
     void SetzeVorschuebe(float xy, float z) override {
         a_.SetzeVorschuebe(xy, z), b_.SetzeVorschuebe(xy, z);
     }
