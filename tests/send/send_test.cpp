@@ -221,17 +221,18 @@ TEST(SendFaults, SlowMachineKeepsItsBufferFullAndTheJobStillEnds) {
     EXPECT_EQ(153u, Trace(ReadFile(dir.File("trace.txt"))).size());
 }
 
-// The B268 profile with the machine's travel, and its spindle table beside it, in dir.
+// The B268 profile with the machine's travel and a workpiece, and its spindle table beside it,
+// in dir.
 std::string ProfileWithTravel(const TempDir& dir) {
     WriteFile(dir.File("SPIND.TAB"), ReadFile(KORVAT_SOURCE_DIR "/examples/machines/SPIND.TAB"));
     WriteFile(dir.File("mill.ini"),
               ReadFile(kProfile) +
-                  "\n[travel]\nmin_x = 0\nmax_x = 100\nmin_y = 0\nmax_y = 80\nmin_z = -10\n"
-                  "max_z = 50\n");
+                  "\n[travel]\nmin_x = 0\nmax_x = 120\nmin_y = 0\nmax_y = 80\nmin_z = -10\n"
+                  "max_z = 50\n[workpiece]\nwidth = 100\nlength = 80\nthickness = 10\n");
     return dir.File("mill.ini");
 }
 
-TEST(SendCheck, AJobLeavingTheTravelInItsLastLineIsRefusedBeforeAByteIsSent) {
+TEST(SendCheck, AJobLeavingTheTravelOrTheWorkpieceInItsLastLineIsRefusedBeforeAByteIsSent) {
     TempDir dir;
     const std::string profile = ProfileWithTravel(dir);
     const std::string good = "G21 G90\nG0 X0 Y0 Z5\nG1 Z-1 F600\nG1 X10 Y10\nG1 X100 Y80\nG0 Z5\n";
@@ -239,12 +240,16 @@ TEST(SendCheck, AJobLeavingTheTravelInItsLastLineIsRefusedBeforeAByteIsSent) {
         std::string last;      // the job's last line
         const char* expected;  // the one error line (blocks: the supervisor's moves)
     } cases[] = {
-        {"G0 X100.5 Y10\n",
-         "korvat: job.ngc:7: block 6 leaves the machine's travel: X 100.5000 above max X "
-         "100.0000; nothing was sent to the machine\n"},
+        {"G0 X120.5 Y10\n",
+         "korvat: job.ngc:7: block 6 leaves the machine's travel: X 120.5000 above max X "
+         "120.0000; nothing was sent to the machine\n"},
         {"G1 Z-10.5\n",
          "korvat: job.ngc:7: block 6 leaves the machine's travel: Z -10.5000 below min Z "
          "-10.0000; nothing was sent to the machine\n"},
+        // Off the 100 x 80 workpiece, widened by 1.12 times its margin of 0 + 2 mm.
+        {"G1 X102.25 Y10\n",
+         "korvat: job.ngc:7: block 6 leaves the workpiece: X 102.2500 above max X 102.2400; "
+         "nothing was sent to the machine\n"},
         // Beyond what the driver sends as it is meant, whatever the travel.
         {"G0 X100000 Y10\n",
          "korvat: job.ngc:7: X 100000 mm is beyond what B268 writes (at most 99999.999 mm "
