@@ -273,6 +273,34 @@ TEST(SendDisplay, SingleStepOnATerminalReturnAThenSThenEscapeStopsTheController)
     EXPECT_EQ(abort, received.substr(received.size() - abort.size())) << "nothing after the abort";
 }
 
+// In single step a helix is one step: its arc's line, with the end Z in the position, and the
+// next Return brings the block after it; the Z it goes down is no block line of its own.
+TEST(SendDisplay, InSingleStepAHelixIsOneStepShowingItsEndZ) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"),
+              "G21 G90\nG0 X10 Y0 Z5\nG1 Z-1 F600\nG3 X-10 Y0 I-10 J0 Z-3\nG0 Z5\nM30\n");
+    SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0"});
+    Terminal t({dir.File("job.ngc"), "--machine", kMachines + "b268.ini", "--port", sim.Path()});
+    size_t at = t.WaitFor(kWaiting, 0);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    t.Type("\r");  // the plunge
+    at = t.WaitFor(kWaiting, t.WaitFor("Z-1.000", at));
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    t.Type("\r");  // the helix
+    at = t.WaitFor("> G3    X-10.000    Y0.000", at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    at = t.WaitFor("  X -10.000  Y 0.000  Z -3.000", at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    at = t.WaitFor(kWaiting, at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    t.Type("\r");  // the retract
+    at = t.WaitFor("> G0" + std::string(52, ' ') + "Z5.000", at);
+    ASSERT_NE(std::string::npos, at) << t.Output();
+    EXPECT_EQ(std::string::npos, t.Output().find("Z-3.000")) << t.Output();
+    t.Type("\x1b");
+    EXPECT_EQ(1, t.Wait(60000)) << t.Output();
+}
+
 // On a narrow terminal every line of the panel is cut to the width (one column spare, so the
 // terminal never wraps and the panel stays in place), tabs expanded first and a character never
 // cut in two.
