@@ -252,6 +252,13 @@ TEST(Gcode, WordNumbersAreWhatStrtodReads) {
         double theirs = std::strtod(text.c_str(), nullptr);
         ASSERT_EQ(std::bit_cast<uint64_t>(theirs), std::bit_cast<uint64_t>(n.value))
             << text << ": " << std::hexfloat << n.value << " instead of " << theirs;
+        // A number of digits alone is also known as a whole number (G and M codes read it).
+        if (n.whole >= 0) {
+            ASSERT_EQ(theirs, static_cast<double>(n.whole)) << text;
+        }
+        if (text.find_first_not_of("0123456789") == std::string::npos && text.size() <= 15) {
+            ASSERT_EQ(static_cast<int64_t>(theirs), n.whole) << text;
+        }
     };
     for (const char* t : {"0",
                           "-0",

@@ -33,6 +33,7 @@ struct Word {
     char letter;
     double value;
     int column;  // 1-based column of the letter
+    int code;    // of a G or M word: its number (whole, 0 to 999); else -1
 };
 
 // Codes of the supported subset. G40, G49, G80 and G94 select what is in force anyway (no
@@ -184,10 +185,20 @@ void Interpreter::Tokenise(std::string_view t) {
             if (!read.inRange)
                 Fail(numberColumn,
                      "number '" + std::string(number) + "' after " + letter + " is out of range");
+            int code = -1;
             if (letter == 'G' || letter == 'M') {
-                double code = read.value;
-                bool whole = code == std::floor(code) && code >= 0 && code < 1000;
-                if (!whole || !(letter == 'G' ? SupportedG(int(code)) : SupportedM(int(code))))
+                // A code written without a point is taken from its digits, without waiting
+                // for the division that makes its value.
+                bool whole;
+                if (read.whole >= 0) {
+                    whole = read.whole < 1000;
+                    code = static_cast<int>(read.whole);
+                } else {
+                    const double v = read.value;
+                    whole = v == std::floor(v) && v >= 0 && v < 1000;
+                    code = whole ? static_cast<int>(v) : -1;
+                }
+                if (!whole || !(letter == 'G' ? SupportedG(code) : SupportedM(code)))
                     Fail(column, std::string("unsupported word ") + letter + std::string(number));
             } else if (!kWoerter[letter - 'A']) {
                 Fail(column, std::string("unsupported word ") + letter + std::string(number));
@@ -197,7 +208,7 @@ void Interpreter::Tokenise(std::string_view t) {
             // Filled in place: a word copied whole right after its value was stored would
             // wait for that store.
             Word& w = words_.emplace_back();
-            w.letter = letter, w.value = read.value, w.column = column;
+            w.letter = letter, w.value = read.value, w.column = column, w.code = code;
             index_[letter - 'A'] = static_cast<uint16_t>(words_.size());
             letters_ |= uint32_t{1} << (letter - 'A');
         } else if (c == '#' || c == '[') {
@@ -234,15 +245,15 @@ bool Interpreter::Line(std::string_view text, int number) {
     auto take = [&](const Word*& slot, const Word& w) {
         if (slot != nullptr)
             Fail(w.column, std::string("two codes of one kind in a line: ") + slot->letter +
-                               std::to_string(int(slot->value)) + " and " + w.letter +
-                               std::to_string(int(w.value)));
+                               std::to_string(slot->code) + " and " + w.letter +
+                               std::to_string(w.code));
         slot = &w;
     };
     for (const Word& w : words_) {
         // Only G and M words are codes (checked whole and below 1000 as they were read); an
         // axis word may hold any number.
         if (w.letter != 'G' && w.letter != 'M') continue;
-        int code = static_cast<int>(w.value);
+        int code = w.code;
         if (w.letter == 'G') {
             if (code <= 3)
                 take(motion, w);
@@ -261,8 +272,8 @@ bool Interpreter::Line(std::string_view text, int number) {
                 take(stop, w);
         }
     }
-    if (units != nullptr) inch_ = units->value == 20;
-    if (distance != nullptr) incremental_ = distance->value == 91;
+    if (units != nullptr) inch_ = units->code == 20;
+    if (distance != nullptr) incremental_ = distance->code == 91;
 
     if (const Word* n = Find('N')) Integer(*n);
     if (const Word* f = Find('F')) {
@@ -296,7 +307,7 @@ bool Interpreter::Line(std::string_view text, int number) {
         // first feed block after the change carries it.
         if (feed_) sink_.SetzeVorschub(static_cast<float>(*feed_ * options_.feedFactor));
     }
-    if (spindle != nullptr) sink_.Spindea(spindle->value == 3 ? 1 : 0, 0.0f);
+    if (spindle != nullptr) sink_.Spindea(spindle->code == 3 ? 1 : 0, 0.0f);
 
     const Word* p = Find('P');
     if (dwell != nullptr) {
@@ -312,7 +323,7 @@ bool Interpreter::Line(std::string_view text, int number) {
         Fail(p->column, "P is only read with G4 (dwell)");
     }
 
-    if (motion != nullptr) motion_ = static_cast<int>(motion->value);
+    if (motion != nullptr) motion_ = motion->code;
     bool axes = false;
     int column = 0;
     if (letters_ & Letters("XYZIJR")) {
@@ -329,7 +340,7 @@ bool Interpreter::Line(std::string_view text, int number) {
     }
 
     if (stop != nullptr) {
-        if (stop->value == 0) {
+        if (stop->code == 0) {
             sink_.Stop();
         } else {
             sink_.ProgramEnd(static_cast<int>(stop->value));

@@ -21,6 +21,9 @@ struct WordNumber {
     // range of a double.
     bool inRange = false;
     double value = 0;
+    // The value when it was written as digits alone (no sign, no point) that the short way
+    // read; else -1. Known before the division that makes value.
+    int64_t whole = -1;
 };
 
 // Reads [sign] {digit | '.'} from p (up to end).
@@ -54,7 +57,10 @@ inline WordNumber ReadWordNumber(const char* p, const char* end) {
     n.inRange = true;
     const int decimals = point ? static_cast<int>(p - point) - 1 : 0;
     if (n.digits <= 19 && mantissa <= (uint64_t{1} << 53) && decimals <= 22) {
-        const double v = static_cast<double>(mantissa) / kTens[decimals];
+        if (point == nullptr && first == start) n.whole = static_cast<int64_t>(mantissa);
+        // A whole number needs no division (the conversion of the integer is exact).
+        const double v = decimals == 0 ? static_cast<double>(mantissa)
+                                       : static_cast<double>(mantissa) / kTens[decimals];
         n.value = negative ? -v : v;
         return n;
     }
