@@ -199,6 +199,15 @@ TEST(WriterCommon, NumbersWrittenWithAFormatDecidedOnceAreWhatPrintfWrites) {
         values.push_back(std::ldexp(static_cast<double>(random() % (1 << 20)),
                                     -static_cast<int>(random() % 40)));
     }
+    // Every binary exponent from 2^-75 to 2^10 with full 53-bit mantissas, both signs: the
+    // few decimals round in 64-bit words while the exponent allows, in 128 bits beyond.
+    for (int e = -75; e <= 10; ++e) {
+        for (int i = 0; i < 40; ++i) {
+            const uint64_t m = (uint64_t{1} << 52) | (random() >> 12);
+            values.push_back(std::ldexp(static_cast<double>(m), e));
+            values.push_back(-std::ldexp(static_cast<double>(m | 1), e));
+        }
+    }
     const char* formats[] = {"%1.0lf", "%1.3lf", "%1.2f",   "%1.5lf", "%1.9lf", "%1.12lf", "%.19f",
                              "%1.20f", "%+8.3f", "% 08.3f", "%-9.1f", "%1ld",   "%1d",     "%+06d"};
     for (const char* f : formats) {

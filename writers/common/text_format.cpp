@@ -11,6 +11,7 @@
 // exact binary value. Larger ones go through std::to_chars.
 #include "writers/common/writer_common.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -149,6 +150,18 @@ bool Skaliert(double value, int decimals, uint64_t* q) {
         *q = 0;
         return true;
     }
+    if (decimals <= 3 && e < 0 && e > -64) {
+        // The usual coordinate: m * 10^decimals is below 2^63, and the shift below 64 bits,
+        // so the same rounding takes 64-bit words alone.
+        const uint64_t t = m * kZehner[decimals];
+        const int s = -e;
+        uint64_t ganz = t >> s;
+        const uint64_t rest = t & ((uint64_t{1} << s) - 1);
+        const uint64_t halb = uint64_t{1} << (s - 1);
+        if (rest > halb || (rest == halb && (ganz & 1))) ++ganz;
+        *q = ganz;
+        return true;
+    }
     if (e >= 0) {
         if (e > 10) return false;  // |value| of 2^63 or more
         const u128 t = static_cast<u128>(m << e) * kZehner[decimals];
@@ -170,6 +183,17 @@ bool Skaliert(double value, int decimals, uint64_t* q) {
     *q = static_cast<uint64_t>(ganz);
     return true;
 }
+
+// "00" to "99", for writing two digits at once.
+constexpr auto kPaareTabelle = [] {
+    std::array<char, 200> t{};
+    for (int i = 0; i < 100; ++i) {
+        t[2 * i] = static_cast<char>('0' + i / 10);
+        t[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}();
+constexpr const char* kPaare = kPaareTabelle.data();
 
 // The longest text Ziffern writes: a sign, 20 digits, the point and 19 decimals.
 constexpr ptrdiff_t kZiffernLaenge = 41;
@@ -199,12 +223,17 @@ inline char* Ziffern(char* z, bool negative, char sign, uint64_t q, int decimals
     }
     z = std::to_chars(z, z + 20, ganz).ptr;
     if (decimals > 0) {
+        // The decimals from the last, two at a time.
         *z = '.';
-        for (int i = decimals; i > 0; --i) {
-            z[i] = static_cast<char>('0' + bruch % 10);
-            bruch /= 10;
-        }
         z += decimals + 1;
+        char* p = z;
+        int n = decimals;
+        for (; n >= 2; n -= 2) {
+            p -= 2;
+            std::memcpy(p, kPaare + 2 * (bruch % 100), 2);
+            bruch /= 100;
+        }
+        if (n > 0) p[-1] = static_cast<char>('0' + bruch);
     }
     return z;
 }

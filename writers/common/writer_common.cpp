@@ -71,13 +71,6 @@ int32_t Ganzzahl(double value) {
     return static_cast<int32_t>(value);
 }
 
-bool Endlich(std::initializer_list<double> values) {
-    for (double v : values) {
-        if (!std::isfinite(v)) return false;
-    }
-    return true;
-}
-
 bool Formatiere(char* out, size_t size, const char* format, ...) {
     va_list args;
     va_start(args, format);

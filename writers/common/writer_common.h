@@ -10,6 +10,7 @@
 // Nothing allocates; every text goes into a buffer of a size the caller names.
 #pragma once
 
+#include <cmath>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -63,8 +64,13 @@ int32_t RundeL(double value);
 // input: NaN gives 0; values beyond the 32-bit range are clamped to it.
 int32_t Ganzzahl(double value);
 
-// True when every value is finite (no NaN, no infinity).
-bool Endlich(std::initializer_list<double> values);
+// True when every value is finite (no NaN, no infinity). Inline: every move asks it.
+inline bool Endlich(std::initializer_list<double> values) {
+    for (double v : values) {
+        if (!std::isfinite(v)) return false;
+    }
+    return true;
+}
 
 // printf into out (size bytes, terminator included). True when the whole text fit; when it did
 // not, out holds the text cut at size - 1 characters and the result is false. The text is
