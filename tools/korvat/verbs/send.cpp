@@ -1,5 +1,7 @@
-// korvat send: drives a machine online. Opens the library's channel on the machine's line, runs
-// the driver's set-up in the host's order, then streams the job block by block through the
+// korvat send: drives a machine online. Reads the whole job first and refuses it, before the
+// machine moves, at a reader error or a point the driver cannot send or the machine's travel or
+// the workpiece does not hold. Then opens the library's channel on the machine's line, runs
+// the driver's set-up in the host's order, and streams the job block by block through the
 // driver and, beside it, through the job supervisor (CSATZ) with the live block display on: the
 // terminal shows the last three blocks, the position, the status and the progress. Single step
 // (Return the next block, A automatic, S single step again, Escape abort) or automatic (--auto).
@@ -696,6 +698,9 @@ std::function<int()> Setup(CLI::App& c) {
                "without a terminal: confirm the machine's requests to the operator (clamp a tool, "
                "a new workpiece); otherwise the job stops there with exit 1");
     c.footer(
+        "The job is read whole first: a reader error, a coordinate beyond what the driver sends\n"
+        "or a point outside the profile's [travel] or [workpiece] refuses it with its line\n"
+        "before the line to the machine is opened. The job must be a file (it is read twice).\n"
         "The terminal shows the last three blocks, the position and the status. Single step:\n"
         "Return sends the next block, A runs on automatically, S goes back to single step.\n"
         "Escape or Ctrl-C stops the job and the controller. Without a terminal (--auto) the\n"
