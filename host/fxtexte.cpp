@@ -12,6 +12,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/cp1252.h"
 #include "common/grundfkt.h"
 #include "platform/dialogs.h"
 
@@ -297,20 +298,6 @@ void LeseUmgebungEinmal() {
         std::fprintf(stderr, "korvat: %s\n", gMeldung);
 }
 
-// Code page 1252 bytes 0x80..0x9F and the characters they stand for; 0 marks an unused byte.
-constexpr uint16_t kCp1252Hoch[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-unsigned char NachCp1252(uint32_t zeichen) {
-    if (zeichen < 0x80 || (zeichen >= 0xA0 && zeichen <= 0xFF))
-        return static_cast<unsigned char>(zeichen);
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252Hoch[i] == zeichen) return static_cast<unsigned char>(0x80 + i);
-    return '?';
-}
-
 // An override file may be written in UTF-8 (as editors here do) or in code page 1252 (as the
 // host's own files are). A text that is valid UTF-8 with multi-byte characters is converted in
 // place; anything else is taken as code page 1252 bytes already. Returns the new length.
@@ -336,7 +323,7 @@ int Utf8NachCp1252(char* text, int laenge) {
         int folge = z < 0x80 ? 0 : z < 0xE0 ? 1 : z < 0xF0 ? 2 : 3;
         if (folge > 0) z &= 0x3Fu >> folge;
         for (int k = 1; k <= folge; ++k) z = (z << 6) | (s[i + k] & 0x3Fu);
-        text[aus++] = static_cast<char>(NachCp1252(z));
+        text[aus++] = static_cast<char>(korvat::UnicodeToCp1252(z));
         i += folge + 1;
     }
     text[aus] = '\0';

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/cp1252.h"
+
 namespace korvat::platform {
 
 void DialogHandler::ItemChanged(HWND, int, const char*) {}
@@ -61,25 +63,10 @@ const char* ButtonName(int id) {
 const char* Safe(const char* s) { return s ? s : ""; }
 
 // The library's texts are code page 1252 bytes; a terminal shows UTF-8.
-constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-
 void Show(const char* text) {
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(Safe(text)); *p; ++p) {
-        unsigned c = *p < 0x80 ? *p : *p < 0xA0 ? kCp1252High[*p - 0x80] : *p;
-        if (c < 0x80) {
-            std::fputc(static_cast<int>(c), stderr);
-        } else if (c < 0x800) {
-            std::fputc(static_cast<int>(0xC0 | (c >> 6)), stderr);
-            std::fputc(static_cast<int>(0x80 | (c & 0x3F)), stderr);
-        } else {
-            std::fputc(static_cast<int>(0xE0 | (c >> 12)), stderr);
-            std::fputc(static_cast<int>(0x80 | ((c >> 6) & 0x3F)), stderr);
-            std::fputc(static_cast<int>(0x80 | (c & 0x3F)), stderr);
-        }
-    }
+    char utf8[3];
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(Safe(text)); *p; ++p)
+        std::fwrite(utf8, 1, static_cast<size_t>(Cp1252ToUtf8(*p, utf8)), stderr);
 }
 
 // Item store: a fixed table, enough for every dialog the library fills at one time.

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/cp1252.h"
+
 namespace korvat::tool {
 namespace {
 
@@ -26,29 +28,10 @@ bool ReadLine(std::string* line) {
 }  // namespace
 
 std::string ToUtf8(const char* text) {
-    // 0x80 to 0x9F: the code page's own characters (0 where it has none).
-    static const char16_t kMitte[32] = {
-        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
     std::string out;
-    for (const char* p = text; *p != 0; ++p) {
-        unsigned c = static_cast<unsigned char>(*p);
-        if (c >= 0x80 && c < 0xA0) {
-            c = kMitte[c - 0x80];
-            if (c == 0) c = '?';
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    char utf8[3];
+    for (const char* p = text; *p != 0; ++p)
+        out.append(utf8, static_cast<size_t>(Cp1252ToUtf8(static_cast<unsigned char>(*p), utf8)));
     return out;
 }
 
