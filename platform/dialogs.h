@@ -33,6 +33,29 @@ class DefaultDialogHandler : public DialogHandler {
                   int maxLength) override;
 };
 
+// Passes every dialog on to another handler. A handler that answers some dialogs itself derives
+// from it and overrides only those.
+class DialogRelay : public DialogHandler {
+  public:
+    explicit DialogRelay(DialogHandler& next) : next_(next) {}
+    int MessageBox(HWND owner, const char* text, const char* caption, unsigned style) override {
+        return next_.MessageBox(owner, text, caption, style);
+    }
+    void InfoBox(HWND owner, const char* title, const char* text) override {
+        next_.InfoBox(owner, title, text);
+    }
+    int TextInput(HWND owner, const char* title, const char* prompt, char* text,
+                  int maxLength) override {
+        return next_.TextInput(owner, title, prompt, text, maxLength);
+    }
+    void ItemChanged(HWND dialog, int item, const char* text) override {
+        next_.ItemChanged(dialog, item, text);
+    }
+
+  private:
+    DialogHandler& next_;
+};
+
 // Installs a handler (nullptr restores the default). The handler is not owned.
 void SetDialogHandler(DialogHandler* handler);
 DialogHandler& Dialogs();

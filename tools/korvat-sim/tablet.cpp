@@ -24,8 +24,6 @@
 // Faults (--fault WORD --fault-after N, counted in events played): "garbage" sends one line no
 // reader can parse before the event; "cut" sends the event's line cut off in the middle and then
 // nothing more. --hangup-after-commands N hangs up once N events are played.
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,6 +36,7 @@
 #include <vector>
 
 #include "tools/korvat-sim/sim.h"
+#include "tools/raw_keys.h"
 
 namespace korvat::sim {
 
@@ -74,36 +73,6 @@ std::string Printable(const std::string& bytes) {
     }
     return out;
 }
-
-// The keyboard of --interactive, raw while the simulator runs.
-class Keys {
-  public:
-    void Start() {
-        terminal_ = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0;
-        if (!terminal_) return;
-        termios raw = saved_;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-        raw.c_cc[VMIN] = 0;
-        raw.c_cc[VTIME] = 0;
-        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    }
-    ~Keys() {
-        if (terminal_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-    }
-    // The next key typed, or -1; arrow keys as 'A' (up), 'B' (down), 'C' (right), 'D' (left)
-    // after 27 '['.
-    int Next() {
-        pollfd p{STDIN_FILENO, POLLIN, 0};
-        if (poll(&p, 1, 0) != 1 || !(p.revents & POLLIN)) return -1;
-        unsigned char c;
-        if (read(STDIN_FILENO, &c, 1) != 1) return -1;
-        return c;
-    }
-
-  private:
-    bool terminal_ = false;
-    termios saved_{};
-};
 
 class TabletSim : public Simulator {
   public:
@@ -364,7 +333,7 @@ class TabletSim : public Simulator {
     double nextMs_ = 0;
     bool lineReady_ = false, stopped_ = false, playing_ = false, garbageSent_ = false,
          interactive_ = false;
-    Keys keys_;
+    RawKeys keys_;  // the keyboard of --interactive
     double cx_ = 0, cy_ = 0;
     // Model 2.
     std::string expectedStart_, startBytes_, sequence_;

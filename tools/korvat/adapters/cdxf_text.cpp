@@ -11,19 +11,10 @@ namespace korvat::tool {
 namespace {
 
 // Confirms every text input with its proposal and passes all other boxes on.
-class KeepName : public platform::DialogHandler {
+class KeepName : public platform::DialogRelay {
   public:
-    explicit KeepName(platform::DialogHandler& next) : next_(next) {}
-    int MessageBox(HWND owner, const char* text, const char* caption, unsigned style) override {
-        return next_.MessageBox(owner, text, caption, style);
-    }
-    void InfoBox(HWND owner, const char* title, const char* text) override {
-        next_.InfoBox(owner, title, text);
-    }
+    using DialogRelay::DialogRelay;
     int TextInput(HWND, const char*, const char*, char*, int) override { return 1; }
-
-  private:
-    platform::DialogHandler& next_;
 };
 
 class CdxfWriter : public PlotWriter<CDXF_TEXT> {

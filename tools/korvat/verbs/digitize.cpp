@@ -17,8 +17,6 @@
 // the session. Whatever ends it, the points read so far are saved; a line that fails (port,
 // hang-up, a report cut off, the operator's stop) is reported in one line and exits 1.
 #include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +39,7 @@
 #include "tools/korvat/output.h"
 #include "tools/korvat/program.h"
 #include "tools/korvat/verbs/verb.h"
+#include "tools/raw_keys.h"
 #include "writers/dxf/cdxf_text.h"
 
 namespace korvat::tool {
@@ -245,20 +244,14 @@ std::string Gcode(const Drawing& d, const Options& o) {
 // Answers the writer's file-name dialog with its proposal and the line's "go on?" questions
 // with No (a tablet that stops in the middle of a report or stops taking requests has failed:
 // the session ends and what was read is saved); other boxes go to the program's handler.
-class SessionDialogs : public platform::DialogHandler {
+class SessionDialogs : public platform::DialogRelay {
   public:
-    explicit SessionDialogs(platform::DialogHandler& next) : next_(next) {}
+    using DialogRelay::DialogRelay;
     int MessageBox(HWND owner, const char* text, const char* caption, unsigned style) override {
         if ((style & 0xF) == MB_YESNO) return IDNO;
-        return next_.MessageBox(owner, text, caption, style);
-    }
-    void InfoBox(HWND owner, const char* title, const char* text) override {
-        next_.InfoBox(owner, title, text);
+        return DialogRelay::MessageBox(owner, text, caption, style);
     }
     int TextInput(HWND, const char*, const char*, char*, int) override { return 1; }
-
-  private:
-    platform::DialogHandler& next_;
 };
 
 // The drawing through CDXF_TEXT: its header sized to the points, one POLYLINE (closed or open)
@@ -328,36 +321,13 @@ void Save(const Drawing& d, const std::vector<Event>& events, const Options& o) 
 std::atomic<int> stopSignal{0};
 extern "C" void OnSignal(int s) { stopSignal = s; }
 
-// The keyboard of the terminal, unbuffered and silent while the session runs; Ctrl-C still
-// raises SIGINT.
-class Keyboard {
-  public:
-    Keyboard() {
-        terminal_ = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0;
-        if (!terminal_) return;
-        termios raw = saved_;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-        raw.c_cc[VMIN] = 0;
-        raw.c_cc[VTIME] = 0;
-        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    }
-    ~Keyboard() {
-        if (terminal_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-    }
-    bool terminal() const { return terminal_; }
-    // True when Escape or Ctrl-C was typed.
-    bool Stop() {
-        if (!terminal_) return false;
-        char c;
-        while (read(STDIN_FILENO, &c, 1) == 1)
-            if (c == 27 || c == 3) return true;
-        return false;
-    }
-
-  private:
-    bool terminal_;
-    termios saved_{};
-};
+// True when Escape or Ctrl-C was typed on the terminal.
+bool StopTyped(const RawKeys& keys) {
+    if (!keys.terminal()) return false;
+    for (int c = keys.Next(); c >= 0; c = keys.Next())
+        if (c == 27 || c == 3) return true;
+    return false;
+}
 
 // The line noticed that its far end is gone (the line records it as error 1022).
 bool HungUp() { return serleitung.Port.HungUp(); }
@@ -412,7 +382,8 @@ int Run(const Options& o) {
     auto oldInt = std::signal(SIGINT, OnSignal);
     auto oldTerm = std::signal(SIGTERM, OnSignal);
     auto oldHup = std::signal(SIGHUP, OnSignal);
-    Keyboard keyboard;
+    RawKeys keyboard;
+    keyboard.Start();
     const bool show = isatty(STDERR_FILENO);
     const double idle = o.idle >= 0 ? o.idle : keyboard.terminal() ? 0 : 120;
     if (show)
@@ -429,7 +400,7 @@ int Run(const Options& o) {
         return Point{p.X * o.scale + o.offset[0], p.Y * o.scale + o.offset[1]};
     };
     for (;;) {
-        if (stopSignal == SIGINT || keyboard.Stop()) break;
+        if (stopSignal == SIGINT || StopTyped(keyboard)) break;
         if (stopSignal) {
             failure = std::string("stopped by signal ") + std::to_string(stopSignal.load());
             break;
