@@ -2,6 +2,7 @@
 // and the reports shown to the operator.
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "common/fxtexte.h"
 #include "common/grundfkt.h"
@@ -69,26 +70,11 @@ int16_t CSATZ::Setze_Z_Wbp_Einzelwerte(float c1, float c2, float c3, float c4, f
     return 0;
 }
 
-int16_t CSATZ::WSTTesteEin() {
-    const int16_t alt = WstTestEin;
-    WstTestEin = 1;
-    return alt;
-}
-int16_t CSATZ::WSTTesteAus() {
-    const int16_t alt = WstTestEin;
-    WstTestEin = 0;
-    return alt;
-}
-int16_t CSATZ::MaschTesteEin() {
-    const int16_t alt = MaschTestEin;
-    MaschTestEin = 1;
-    return alt;
-}
-int16_t CSATZ::MaschTesteAus() {
-    const int16_t alt = MaschTestEin;
-    MaschTestEin = 0;
-    return alt;
-}
+// Each switch returns the state it replaced.
+int16_t CSATZ::WSTTesteEin() { return std::exchange(WstTestEin, int16_t{1}); }
+int16_t CSATZ::WSTTesteAus() { return std::exchange(WstTestEin, int16_t{0}); }
+int16_t CSATZ::MaschTesteEin() { return std::exchange(MaschTestEin, int16_t{1}); }
+int16_t CSATZ::MaschTesteAus() { return std::exchange(MaschTestEin, int16_t{0}); }
 
 int16_t CSATZ::WSTTesteKoordinate(float x, float y) {
     if (!WstTestEin || WstGemeldet) return 0;
