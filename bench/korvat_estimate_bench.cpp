@@ -1,6 +1,6 @@
-// Lines per second of korvat estimate: a G-code job of one million lines read by the G-code
-// front end into the estimate (the job supervisor with its travel check), against the front
-// end alone into a sink that does nothing.
+// Lines per second of korvat estimate: a G-code job of one million lines run by the program's
+// own job runner into the estimate (the job supervisor with its travel check), against the
+// runner alone into a sink that does nothing.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -8,7 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "tools/korvat/estimate.h"
-#include "tools/korvat/frontends.h"
+#include "tools/korvat/program.h"
 
 namespace {
 
@@ -58,7 +58,8 @@ void KorvatEstimate_lib(benchmark::State& state) {
     long zeilen = 0;
     for (auto _ : state) {
         korvat::tool::Estimate e(m, "", state.range(0) != 0, "bench.ngc");
-        korvat::tool::RunGcode(Auftrag(), "bench.ngc", {}, e);
+        korvat::tool::JobInput job(Auftrag(), "bench.ngc");
+        korvat::tool::RunJob(job, m, e);
         e.Finish();
         benchmark::DoNotOptimize(e.Minutes());
         zeilen += kZeilen;
@@ -66,30 +67,14 @@ void KorvatEstimate_lib(benchmark::State& state) {
     state.SetItemsProcessed(zeilen);
 }
 
-class Nichts : public korvat::tool::Sink {
-  public:
-    void SetzeVorschuebe(float, float) override {}
-    void SetzeVorschub(float) override {}
-    void Spinddreh(int32_t) override {}
-    void Spindea(int, float) override {}
-    void WkzW(int, int) override {}
-    void Move(double, double) override {}
-    void Move3(double, double, double) override {}
-    void MoveZ(double) override {}
-    void Draw(double, double) override {}
-    void Draw3(double, double, double) override {}
-    void Kreis(double, double, double, double, double, double, double, double, int) override {}
-    void Wait(float) override {}
-    void Stop() override {}
-    void SStringln(int, const char*) override {}
-};
-
 void KorvatEstimate_reference(benchmark::State& state) {
+    const Machine m = Maschine();
     Auftrag();
     long zeilen = 0;
     for (auto _ : state) {
-        Nichts n;
-        korvat::tool::RunGcode(Auftrag(), "bench.ngc", {}, n);
+        korvat::tool::NullSink n;
+        korvat::tool::JobInput job(Auftrag(), "bench.ngc");
+        korvat::tool::RunJob(job, m, n);
         zeilen += kZeilen;
     }
     state.SetItemsProcessed(zeilen);

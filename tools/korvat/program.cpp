@@ -96,55 +96,39 @@ namespace {
 // dialect prints an exponent ("1e+20"), loses its decimals or overflows its fields, so such a
 // job is refused with its line before anything is written. (One sink for both: every call of a
 // job passes here.)
-class Tally : public Sink {
+class Tally : public Relay {
   public:
     Tally(Sink& to, const std::string& file, const std::string& className, double limit)
-        : to_(to), file_(file), className_(className), limit_(limit) {}
-    void SetzeVorschuebe(float xy, float z) override { to_.SetzeVorschuebe(xy, z); }
-    void SetzeVorschub(float feed) override { to_.SetzeVorschub(feed); }
-    void Spinddreh(int32_t rpm) override { to_.Spinddreh(rpm); }
-    void Spindea(int on, float dwell) override { ++t.commands, to_.Spindea(on, dwell); }
-    void WkzW(int flags, int tool) override { ++t.toolChanges, to_.WkzW(flags, tool); }
-    void Move(double x, double y) override {
-        Check("X", x), Check("Y", y);
-        ++t.moves, to_.Move(x, y);
-    }
+        : Relay(to), file_(file), className_(className), limit_(limit) {}
+    void Spindea(int on, float dwell) override { ++t.commands, Relay::Spindea(on, dwell); }
+    void WkzW(int flags, int tool) override { ++t.toolChanges, Relay::WkzW(flags, tool); }
+    void Move(double x, double y) override { At(x, y), ++t.moves, Relay::Move(x, y); }
     void Move3(double x, double y, double z) override {
-        Check("X", x), Check("Y", y), Check("Z", z);
-        ++t.moves, to_.Move3(x, y, z);
+        At(x, y, z), ++t.moves, Relay::Move3(x, y, z);
     }
-    void MoveZ(double z) override {
-        Check("Z", z);
-        ++t.moves, to_.MoveZ(z);
-    }
-    void Draw(double x, double y) override {
-        Check("X", x), Check("Y", y);
-        ++t.moves, to_.Draw(x, y);
-    }
+    void MoveZ(double z) override { Check("Z", z), ++t.moves, Relay::MoveZ(z); }
+    void Draw(double x, double y) override { At(x, y), ++t.moves, Relay::Draw(x, y); }
     void Draw3(double x, double y, double z) override {
-        Check("X", x), Check("Y", y), Check("Z", z);
-        ++t.moves, to_.Draw3(x, y, z);
+        At(x, y, z), ++t.moves, Relay::Draw3(x, y, z);
     }
     void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
                double ez, int kind) override {
-        Check("X", ex), Check("Y", ey), Check("Z", ez);
+        At(ex, ey, ez);
         Check("arc centre X", cx), Check("arc centre Y", cy), Check("arc radius", r);
-        ++t.moves, to_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
+        ++t.moves, Relay::Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
     }
-    void Wait(float seconds) override { ++t.commands, to_.Wait(seconds); }
-    void Stop() override { ++t.commands, to_.Stop(); }
+    void Wait(float seconds) override { ++t.commands, Relay::Wait(seconds); }
+    void Stop() override { ++t.commands, Relay::Stop(); }
     void SStringln(int numbered, const char* text) override {
-        ++t.commands, to_.SStringln(numbered, text);
+        ++t.commands, Relay::SStringln(numbered, text);
     }
-    void SourceLine(int line) override {
-        line_ = line;
-        to_.SourceLine(line);
-    }
-    void ProgramEnd(int m) override { to_.ProgramEnd(m); }
+    void SourceLine(int line) override { line_ = line, Relay::SourceLine(line); }
 
     JobTally t;
 
   private:
+    void At(double x, double y) const { Check("X", x), Check("Y", y); }
+    void At(double x, double y, double z) const { At(x, y), Check("Z", z); }
     void Check(const char* what, double v) const {
         if (std::fabs(v) <= limit_) return;  // NaN is the front end's to refuse
         char text[160];
@@ -153,30 +137,10 @@ class Tally : public Sink {
                       className_.c_str(), limit_);
         throw JobError(file_, line_, 0, text);
     }
-    Sink& to_;
     const std::string& file_;
     const std::string& className_;
     double limit_;
     int line_ = 0;
-};
-
-// Takes every call and does nothing with it.
-class NoSink : public Sink {
-  public:
-    void SetzeVorschuebe(float, float) override {}
-    void SetzeVorschub(float) override {}
-    void Spinddreh(int32_t) override {}
-    void Spindea(int, float) override {}
-    void WkzW(int, int) override {}
-    void Move(double, double) override {}
-    void Move3(double, double, double) override {}
-    void MoveZ(double) override {}
-    void Draw(double, double) override {}
-    void Draw3(double, double, double) override {}
-    void Kreis(double, double, double, double, double, double, double, double, int) override {}
-    void Wait(float) override {}
-    void Stop() override {}
-    void SStringln(int, const char*) override {}
 };
 
 }  // namespace
@@ -206,7 +170,7 @@ JobTally RunJob(JobInput& job, const Machine& machine, Sink& sink) {
 }
 
 void CheckJob(JobInput& job, const Machine& machine) {
-    NoSink none;
+    NullSink none;
     RunJob(job, machine, none);
     if (!job.Rewind()) throw JobError(job.file(), 0, 0, "cannot be read a second time");
 }

@@ -53,6 +53,54 @@ class Sink {
     virtual void ProgramEnd(int /*m*/) {}
 };
 
+// Takes every call and does nothing with it.
+class NullSink : public Sink {
+  public:
+    void SetzeVorschuebe(float, float) override {}
+    void SetzeVorschub(float) override {}
+    void Spinddreh(int32_t) override {}
+    void Spindea(int, float) override {}
+    void WkzW(int, int) override {}
+    void Move(double, double) override {}
+    void Move3(double, double, double) override {}
+    void MoveZ(double) override {}
+    void Draw(double, double) override {}
+    void Draw3(double, double, double) override {}
+    void Kreis(double, double, double, double, double, double, double, double, int) override {}
+    void Wait(float) override {}
+    void Stop() override {}
+    void SStringln(int, const char*) override {}
+};
+
+// Passes every call on to another sink. A sink that looks at some calls on their way derives
+// from it and overrides only those, calling the relay's own member to pass the call on.
+class Relay : public Sink {
+  public:
+    explicit Relay(Sink& to) : to_(to) {}
+    void SetzeVorschuebe(float xy, float z) override { to_.SetzeVorschuebe(xy, z); }
+    void SetzeVorschub(float feed) override { to_.SetzeVorschub(feed); }
+    void Spinddreh(int32_t rpm) override { to_.Spinddreh(rpm); }
+    void Spindea(int on, float dwell) override { to_.Spindea(on, dwell); }
+    void WkzW(int flags, int tool) override { to_.WkzW(flags, tool); }
+    void Move(double x, double y) override { to_.Move(x, y); }
+    void Move3(double x, double y, double z) override { to_.Move3(x, y, z); }
+    void MoveZ(double z) override { to_.MoveZ(z); }
+    void Draw(double x, double y) override { to_.Draw(x, y); }
+    void Draw3(double x, double y, double z) override { to_.Draw3(x, y, z); }
+    void Kreis(double cx, double cy, double r, double start, double sweep, double ex, double ey,
+               double ez, int kind) override {
+        to_.Kreis(cx, cy, r, start, sweep, ex, ey, ez, kind);
+    }
+    void Wait(float seconds) override { to_.Wait(seconds); }
+    void Stop() override { to_.Stop(); }
+    void SStringln(int numbered, const char* text) override { to_.SStringln(numbered, text); }
+    void SourceLine(int line) override { to_.SourceLine(line); }
+    void ProgramEnd(int m) override { to_.ProgramEnd(m); }
+
+  private:
+    Sink& to_;
+};
+
 // The arc kind that makes Kreis helical.
 inline constexpr int kHelical = 83;
 
