@@ -1,7 +1,7 @@
 // Scripted sessions on the simulated tablets (`korvat sim tablet1|tablet2`) traced with
 // `korvat digitize`: the drawing ezdxf reads, the G-code contour `korvat approach` takes, the
-// tablet's faults (a hang-up, a garbled report, a report cut off), and the model-2 tablet's own
-// check of the start-up bytes.
+// tablet's faults (a hang-up and a garbled report on either model, a report cut off), and the
+// model-2 tablet's own check of the start-up bytes.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,48 +13,18 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/golden.h"
+#include "tests/support/process.h"
 #include "tests/support/sim.h"
 
+namespace korvat::test {
 namespace {
-
-using korvat::test::ReadFile;
-using korvat::test::SimProcess;
-using korvat::test::TempDir;
 
 const std::string kSessions = std::string(KORVAT_TEST_DIR) + "/sessions/";
 
-struct Outcome {
-    int exit = -1;
-    std::string out, err;
-};
-
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
-// korvat with args in dir, without a terminal.
-Outcome Korvat(const std::string& dir, const std::string& args) {
-    std::string cmd =
-        "cd " + Quote(dir) + " && " KORVAT_PROGRAM " " + args + " >.stdout 2>.stderr </dev/null";
-    int status = std::system(cmd.c_str());
-    Outcome r;
-    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadFile(dir + "/.stdout");
-    r.err = ReadFile(dir + "/.stderr");
-    std::remove((dir + "/.stdout").c_str());
-    std::remove((dir + "/.stderr").c_str());
-    return r;
-}
-
 std::string Polylines(const std::string& dxf) {
-    std::string out;
-    FILE* p = popen(
-        ("/usr/bin/python3 " KORVAT_TEST_DIR "/read_polylines.py " + Quote(dxf) + " 2>&1").c_str(),
-        "r");
-    char b[4096];
-    size_t n;
-    while (p && (n = fread(b, 1, sizeof b, p)) > 0) out.append(b, n);
-    if (p) pclose(p);
-    return out;
+    return Shell("/usr/bin/python3 " KORVAT_TEST_DIR "/read_polylines.py " + Quote(dxf) + " 2>&1");
 }
 
 // The simulator's stderr held no protocol problem: only its closing summary.
@@ -66,8 +36,8 @@ void ExpectNoProblems(const std::string& err, const char* name) {
 TEST(TabletSession, ModelTwoScriptGivesTheDrawingWithoutProtocolProblems) {
     TempDir dir;
     SimProcess tablet(KORVAT_PROGRAM, {"tablet2", "--script", kSessions + "plate.tablet2"});
-    Outcome r = Korvat(dir.path(), "digitize --port " + tablet.Path() +
-                                       " --model 2 --scale 0.01 -o plate.dxf -o plate.csv");
+    Outcome r = RunKorvat(dir.path(), "digitize --port " + tablet.Path() +
+                                          " --model 2 --scale 0.01 -o plate.dxf -o plate.csv");
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.err, "korvat: 6 points in 2 contours\n");
     EXPECT_EQ(Polylines(dir.File("plate.dxf")),
@@ -81,15 +51,15 @@ TEST(TabletSession, ModelOneContourGoesThroughApproach) {
     TempDir dir;
     SimProcess tablet(KORVAT_PROGRAM, {"tablet1", "--script", kSessions + "slot.tablet1"});
     Outcome r =
-        Korvat(dir.path(), "digitize --port " + tablet.Path() +
-                               " --model 1 --scale 0.1 -o slot.ngc -o slot.dxf -o slot.csv");
+        RunKorvat(dir.path(), "digitize --port " + tablet.Path() +
+                                  " --model 1 --scale 0.1 -o slot.ngc -o slot.dxf -o slot.csv");
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.err, "korvat: 4 points in 1 contour\n");
     EXPECT_EQ(Polylines(dir.File("slot.dxf")),
               "errors 0\nPOLYLINE 1 closed 10,10 50,10 50,30 10,30\n");
     EXPECT_TRUE(korvat::test::SameBytes(korvat::test::Crlf(korvat::test::Golden("slot.csv")),
                                         ReadFile(dir.File("slot.csv"))));
-    Outcome a = Korvat(dir.path(), "approach slot.ngc slot.eaw --final-depth 2");
+    Outcome a = RunKorvat(dir.path(), "approach slot.ngc slot.eaw --final-depth 2");
     EXPECT_EQ(a.exit, 0) << a.err;
     ExpectNoProblems(tablet.Stop(), "tablet1");
 }
@@ -100,8 +70,8 @@ TEST(TabletSession, HangUpInTheMiddleSavesThePointsAndExitsWithOne) {
         std::string script = kSessions + (model[0] == '1' ? "slot.tablet1" : "plate.tablet2");
         SimProcess tablet(KORVAT_PROGRAM, {std::string("tablet") + model, "--script", script,
                                            "--hangup-after-commands", "3"});
-        Outcome r = Korvat(dir.path(),
-                           "digitize --port " + tablet.Path() + " --model " + model + " -o p.dxf");
+        Outcome r = RunKorvat(
+            dir.path(), "digitize --port " + tablet.Path() + " --model " + model + " -o p.dxf");
         EXPECT_EQ(r.exit, 1) << model;
         EXPECT_EQ(r.err, "korvat: " + tablet.Path() +
                              ": the tablet hung up; 3 points in 1 contour saved\n")
@@ -119,7 +89,8 @@ TEST(TabletSession, GarbledReportIsNamedCutReportEndsTheSession) {
         TempDir dir;
         SimProcess tablet(KORVAT_PROGRAM, {"tablet2", "--script", kSessions + "plate.tablet2",
                                            "--fault", "garbage", "--fault-after", "1"});
-        Outcome r = Korvat(dir.path(), "digitize --port " + tablet.Path() + " --model 2 -o p.csv");
+        Outcome r =
+            RunKorvat(dir.path(), "digitize --port " + tablet.Path() + " --model 2 -o p.csv");
         EXPECT_EQ(r.exit, 0);
         EXPECT_EQ(r.err, "korvat: " + tablet.Path() + ": unreadable report \"+%$x7:##\" ignored\n" +
                              "korvat: 6 points in 2 contours\n");
@@ -128,7 +99,8 @@ TEST(TabletSession, GarbledReportIsNamedCutReportEndsTheSession) {
         TempDir dir;
         SimProcess tablet(KORVAT_PROGRAM, {"tablet1", "--script", kSessions + "slot.tablet1",
                                            "--fault", "cut", "--fault-after", "2"});
-        Outcome r = Korvat(dir.path(), "digitize --port " + tablet.Path() + " --model 1 -o p.dxf");
+        Outcome r =
+            RunKorvat(dir.path(), "digitize --port " + tablet.Path() + " --model 1 -o p.dxf");
         EXPECT_EQ(r.exit, 1);
         EXPECT_EQ(r.err, "korvat: " + tablet.Path() +
                              ": the tablet stopped in the middle of a report (no line end within "
@@ -158,3 +130,4 @@ TEST(TabletSession, ModelTwoTabletChecksTheStartUpBytes) {
 }
 
 }  // namespace
+}  // namespace korvat::test

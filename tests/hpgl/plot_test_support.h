@@ -11,6 +11,7 @@
 #include "channel/cx268io.h"
 #include "common/records.h"
 #include "support/golden.h"
+#include "support/process.h"
 
 namespace korvat::test::plot {
 
@@ -33,20 +34,9 @@ inline InitStruct Units(float x, float y, float z) {
     return u;
 }
 
-// Runs a shell command; returns what it printed on stdout and stderr, its exit status in
-// *status.
+// Runs a shell command; returns what it printed on stdout and stderr, its exit code in *status.
 inline std::string RunCommand(const std::string& command, int* status) {
-    std::string out;
-    FILE* p = popen((command + " 2>&1 </dev/null").c_str(), "r");
-    if (p == nullptr) {
-        *status = -1;
-        return out;
-    }
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    *status = pclose(p);
-    return out;
+    return Shell(command + " 2>&1", status);
 }
 
 }  // namespace korvat::test::plot

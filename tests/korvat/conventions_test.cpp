@@ -7,13 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/korvat/run_korvat.h"
+#include "tests/support/process.h"
 
+namespace korvat::test {
 namespace {
-
-using korvat::test::Outcome;
-using korvat::test::RunKorvat;
-using korvat::test::TempDir;
 
 TEST(Conventions, VersionHelpAndUnknownVerbs) {
     TempDir dir;
@@ -127,3 +124,4 @@ TEST(Conventions, PreviewAndApproachShowAProgressBarOnATerminalOnly) {
 }
 
 }  // namespace
+}  // namespace korvat::test

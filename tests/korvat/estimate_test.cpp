@@ -11,38 +11,20 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/golden.h"
+#include "tests/support/process.h"
 
+namespace korvat::test {
 namespace {
-
-using korvat::test::Golden;
-using korvat::test::ReadFile;
-using korvat::test::SameBytes;
-using korvat::test::TempDir;
-using korvat::test::WriteFile;
 
 const std::string kJobs = std::string(KORVAT_TEST_DIR) + "/jobs/";
 
-struct Outcome {
-    int exit = -1;
-    std::string out, err;
-};
-
-// Runs the program with args in folder dir, without a terminal; `pipe` (a command) filters
-// stdout.
-Outcome Korvat(const std::string& dir, const std::string& args, const std::string& pipe = "") {
-    const std::string run = "cd '" + dir +
-                            "'\nKORVAT_MACHINES='" KORVAT_SOURCE_DIR
-                            "/examples/machines' '" KORVAT_PROGRAM "' " +
-                            args + " 2>.stderr </dev/null | " + (pipe.empty() ? "cat" : pipe) +
-                            " >.stdout\nexit ${PIPESTATUS[0]}\n";
-    WriteFile(dir + "/.run.sh", run);
-    int status = std::system(("bash '" + dir + "/.run.sh'").c_str());
-    Outcome r;
-    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadFile(dir + "/.stdout");
-    r.err = ReadFile(dir + "/.stderr");
-    for (const char* f : {"/.stdout", "/.stderr", "/.run.sh"}) std::remove((dir + f).c_str());
+// Runs korvat with args in dir; its stdout read by the Python script `filter` when one is named.
+Outcome Korvat(const std::string& dir, const std::string& args, const std::string& filter = "") {
+    Outcome r = RunKorvat(dir, args);
+    if (filter.empty()) return r;
+    WriteFile(dir + "/.json", r.out);
+    r.out = RunIn(dir, "/usr/bin/python3", filter + " <.json").out;
+    std::remove((dir + "/.json").c_str());
     return r;
 }
 
@@ -81,8 +63,8 @@ TEST_F(Estimate, ReportsTimesDistancesToolsAndEveryPointOutsideTheTravel) {
 }
 
 TEST_F(Estimate, JsonGivesTheSameValuesAsNumbers) {
-    Outcome r = Korvat(dir.path(), "estimate estimate.ngc --machine estimate.ini --json",
-                       "python3 zahlen.py");
+    Outcome r =
+        Korvat(dir.path(), "estimate estimate.ngc --machine estimate.ini --json", "zahlen.py");
     EXPECT_EQ(1, r.exit);
     EXPECT_EQ(
         "0.166633 0.166633 0.166633 0.249934 0.749834\n"
@@ -96,9 +78,8 @@ TEST_F(Estimate, JsonGivesTheSameValuesAsNumbers) {
 // 0.0110778 + (1000 - 33.33303) / 6000 = 0.1721889 min, 500 mm 0.0110778 + (500 - 33.33303) /
 // 6000 = 0.0888556 min.
 TEST_F(Estimate, LookAheadTimesTheFeedMovesWithTheControllerModel) {
-    Outcome r =
-        Korvat(dir.path(), "estimate estimate.ngc --machine estimate.ini --lookahead --json",
-               "python3 zahlen.py");
+    Outcome r = Korvat(
+        dir.path(), "estimate estimate.ngc --machine estimate.ini --lookahead --json", "zahlen.py");
     EXPECT_EQ(0u, r.out.find("0.166633 0.166633 0.166633 0.261045 0.760945\n")) << r.out;
 }
 
@@ -115,8 +96,7 @@ TEST_F(Estimate, HelixAccountsItsZAndTheJobGoesOnFromItsEndZ) {
     WriteFile(dir.File("extremes.py"),
               "import json, sys\nd = json.load(sys.stdin)\ne = d['extremes']\n"
               "print('%.3f %.3f %d' % (e['min_z'], e['max_z'], d['blocks']))\n");
-    Outcome r =
-        Korvat(dir.path(), "estimate helix.ngc --machine estimate.ini --json", "python3 zahlen.py");
+    Outcome r = Korvat(dir.path(), "estimate helix.ngc --machine estimate.ini --json", "zahlen.py");
     EXPECT_EQ(0, r.exit) << r.err;
     EXPECT_EQ(
         "0.000000 0.012843 0.000000 0.042780 0.055624\n"
@@ -124,8 +104,7 @@ TEST_F(Estimate, HelixAccountsItsZAndTheJobGoesOnFromItsEndZ) {
         "[(None, 307.08, False)]\n"
         "[]\n",
         r.out);
-    r = Korvat(dir.path(), "estimate helix.ngc --machine estimate.ini --json",
-               "python3 extremes.py");
+    r = Korvat(dir.path(), "estimate helix.ngc --machine estimate.ini --json", "extremes.py");
     EXPECT_EQ("-40.000 -30.000 3\n", r.out);
 }
 
@@ -184,8 +163,7 @@ TEST(EstimateCorpus, EveryExampleJobRunsCleanWithSensibleTotals) {
         SCOPED_TRACE(job);
         TempDir dir;
         WriteFile(dir.File("pruefe.py"), kVernuenftig);
-        Outcome r =
-            Korvat(dir.path(), "estimate '" + job + "' --machine iso --json", "python3 pruefe.py");
+        Outcome r = Korvat(dir.path(), "estimate '" + job + "' --machine iso --json", "pruefe.py");
         EXPECT_EQ(0, r.exit) << r.err;
         EXPECT_EQ("ok\n", r.out);
     }
@@ -201,3 +179,4 @@ TEST(EstimateCorpus, BuiltInExample) {
 }
 
 }  // namespace
+}  // namespace korvat::test

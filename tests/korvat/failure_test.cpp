@@ -8,15 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/korvat/run_korvat.h"
+#include "tests/support/process.h"
 
+namespace korvat::test {
 namespace {
-
-using korvat::test::AllFiles;
-using korvat::test::Outcome;
-using korvat::test::RunKorvat;
-using korvat::test::TempDir;
-using korvat::test::WriteFile;
 
 const std::string kPlate = KORVAT_SOURCE_DIR "/examples/jobs/plate.ngc";
 
@@ -157,3 +152,4 @@ TEST(RefusedValue, CallScriptsAndStepCountsHaveTheirLimitsToo) {
 }
 
 }  // namespace
+}  // namespace korvat::test

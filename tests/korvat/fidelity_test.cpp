@@ -5,19 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/korvat/run_korvat.h"
+#include "tests/support/process.h"
 
+namespace korvat::test {
 namespace {
-
-using korvat::test::AllFiles;
-using korvat::test::Crlf;
-using korvat::test::Golden;
-using korvat::test::Outcome;
-using korvat::test::ReadFile;
-using korvat::test::RunKorvat;
-using korvat::test::SameBytes;
-using korvat::test::TempDir;
-using korvat::test::WriteFile;
 
 const std::string kJobs = std::string(KORVAT_TEST_DIR) + "/jobs/";
 
@@ -205,3 +196,4 @@ TEST(Approach, TheRampDownRunsAtThePlungeFeed) {
 }
 
 }  // namespace
+}  // namespace korvat::test

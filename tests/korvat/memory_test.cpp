@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/korvat/run_korvat.h"
+#include "tests/support/process.h"
 #include "tools/korvat/adapters/adapter.h"
 #include "tools/korvat/estimate.h"
 #include "tools/korvat/frontends.h"

@@ -7,41 +7,22 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/korvat/run_korvat.h"
+#include "tests/support/process.h"
 
+namespace korvat::test {
 namespace {
 
-using korvat::test::AllFiles;
-using korvat::test::Crlf;
-using korvat::test::Golden;
-using korvat::test::Outcome;
-using korvat::test::ReadFile;
-using korvat::test::RunKorvat;
-using korvat::test::SameBytes;
-using korvat::test::TempDir;
-using korvat::test::WriteFile;
-
 const std::string kDialects = std::string(KORVAT_TEST_DIR) + "/jobs/dialects.ngc";
-
-// A refused run: exit 1, one line naming the cause, nothing on stdout, the folder as it was.
-void ExpectRefused(const TempDir& dir, const std::string& args, const std::string& message) {
-    std::string before = AllFiles(dir.path());
-    Outcome r = RunKorvat(dir.path(), args);
-    EXPECT_EQ(1, r.exit) << args;
-    EXPECT_EQ("korvat: " + message + "\n", r.err) << args;
-    EXPECT_EQ("", r.out) << args;
-    EXPECT_EQ(before, AllFiles(dir.path())) << args;
-}
 
 TEST(OutputPaths, ADeviceOrPipeIsNeverReplaced) {
     TempDir dir;
     ASSERT_EQ(0, mkfifo(dir.File("pipe").c_str(), 0600));
     const std::string notRegular =
         ": is not a regular file; name a program file (or - for standard output)";
-    ExpectRefused(dir, "post " + kDialects + " --machine iso -o /dev/null",
+    ExpectRefused(dir.path(), "post " + kDialects + " --machine iso -o /dev/null",
                   "/dev/null" + notRegular);
-    ExpectRefused(dir, "post " + kDialects + " --machine iso -o pipe", "pipe" + notRegular);
-    ExpectRefused(dir, "preview " + kDialects + " -o /dev/null", "/dev/null" + notRegular);
+    ExpectRefused(dir.path(), "post " + kDialects + " --machine iso -o pipe", "pipe" + notRegular);
+    ExpectRefused(dir.path(), "preview " + kDialects + " -o /dev/null", "/dev/null" + notRegular);
     struct stat st;
     ASSERT_EQ(0, stat("/dev/null", &st));
     EXPECT_TRUE(S_ISCHR(st.st_mode));
@@ -53,11 +34,13 @@ TEST(OutputPaths, AFileTheRunReadsIsNeverReplaced) {
     ASSERT_EQ(0, link(dir.File("same.ngc").c_str(), dir.File("other-name.nc").c_str()));
     WriteFile(dir.File("machine.ini"), ReadFile(KORVAT_SOURCE_DIR "/examples/machines/iso.ini"));
     const std::string reads = ": is a file this run reads; name another output";
-    ExpectRefused(dir, "post same.ngc --machine iso -o same.ngc", "same.ngc" + reads);
-    ExpectRefused(dir, "post same.ngc --machine iso -o other-name.nc", "other-name.nc" + reads);
-    ExpectRefused(dir, "post same.ngc --machine machine.ini -o machine.ini", "machine.ini" + reads);
-    ExpectRefused(dir, "preview same.ngc -o same.ngc", "same.ngc" + reads);
-    ExpectRefused(dir, "approach same.ngc same.ngc", "same.ngc" + reads);
+    ExpectRefused(dir.path(), "post same.ngc --machine iso -o same.ngc", "same.ngc" + reads);
+    ExpectRefused(dir.path(), "post same.ngc --machine iso -o other-name.nc",
+                  "other-name.nc" + reads);
+    ExpectRefused(dir.path(), "post same.ngc --machine machine.ini -o machine.ini",
+                  "machine.ini" + reads);
+    ExpectRefused(dir.path(), "preview same.ngc -o same.ngc", "same.ngc" + reads);
+    ExpectRefused(dir.path(), "approach same.ngc same.ngc", "same.ngc" + reads);
     EXPECT_EQ(ReadFile(kDialects), ReadFile(dir.File("same.ngc")));
 }
 
@@ -108,7 +91,7 @@ TEST(OutputPaths, ADeepOutputFolderIsWrittenAndOnlyTooLongANameIsRefused) {
 
     // A name the writer cannot hold is named, with the room it has; nothing is left behind.
     std::string name = std::string(90, 'n') + ".nc";
-    ExpectRefused(dir, "post " + kDialects + " --machine iso -o " + name,
+    ExpectRefused(dir.path(), "post " + kDialects + " --machine iso -o " + name,
                   name + ": the program's name " + name +
                       " is too long for the writer: its paths hold at most 99 characters, "
                       "which leaves 83 for the name with its extension");
@@ -116,8 +99,9 @@ TEST(OutputPaths, ADeepOutputFolderIsWrittenAndOnlyTooLongANameIsRefused) {
 
 TEST(Profiles, AProfileWithoutEndIsRefusedAfterItsLimit) {
     TempDir dir;
-    ExpectRefused(dir, "post " + kDialects + " --machine /dev/zero -o out.nc",
+    ExpectRefused(dir.path(), "post " + kDialects + " --machine /dev/zero -o out.nc",
                   "/dev/zero: is longer than a profile may be (1024 KiB)");
 }
 
 }  // namespace
+}  // namespace korvat::test

@@ -17,87 +17,42 @@
 #include "common/element.h"
 
 #include "tests/support/golden.h"
+#include "tests/support/process.h"
 #include "tests/support/pty.h"
 #include "tests/support/rs274.h"
 
+namespace korvat::test {
 namespace {
 
-using korvat::test::Crlf;
-using korvat::test::Golden;
-using korvat::test::ReadFile;
-using korvat::test::SameBytes;
-using korvat::test::TempDir;
-using korvat::test::WriteFile;
-
 const std::string kJobs = std::string(KORVAT_TEST_DIR) + "/jobs/";
-
-struct Outcome {
-    int exit = -1;
-    std::string out, err;
-};
-
-// Runs the program with args in folder dir, without a terminal.
-Outcome Korvat(const std::string& dir, const std::string& args) {
-    std::string cmd = "cd '" + dir +
-                      "' && KORVAT_MACHINES='" KORVAT_SOURCE_DIR
-                      "/examples/machines' '" KORVAT_PROGRAM "' " +
-                      args + " >.stdout 2>.stderr </dev/null";
-    int status = std::system(cmd.c_str());
-    Outcome r;
-    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadFile(dir + "/.stdout");
-    r.err = ReadFile(dir + "/.stderr");
-    std::remove((dir + "/.stdout").c_str());
-    std::remove((dir + "/.stderr").c_str());
-    return r;
-}
-
-// The visible files of a folder, sorted, one a line.
-std::string Listing(const std::string& dir) {
-    std::string cmd =
-        "ls -A '" + dir + "' | grep -v '^\\.std\\|^\\.listing' > '" + dir + "/.listing'";
-    if (std::system(cmd.c_str()) < 0) ADD_FAILURE() << "cannot list " << dir;
-    std::string list = ReadFile(dir + "/.listing");
-    std::remove((dir + "/.listing").c_str());
-    return list;
-}
-
-// A failing run: exit code 1, exactly one line on stderr, and the folder as it was.
-void ExpectFailure(const std::string& dir, const std::string& args, const std::string& message) {
-    std::string before = Listing(dir);
-    Outcome r = Korvat(dir, args);
-    EXPECT_EQ(1, r.exit) << args;
-    EXPECT_EQ("korvat: " + message + "\n", r.err) << args;
-    EXPECT_EQ("", r.out);
-    EXPECT_EQ(before, Listing(dir)) << "files left behind by " << args;
-}
 
 TEST(ExampleProfiles, EachWritesItsDialectByteForByte) {
     for (const char* name :
          {"iso", "din-13", "din-15", "din-19", "din-20", "din-8192", "din-16384"}) {
         SCOPED_TRACE(name);
         TempDir dir;
-        Outcome r = Korvat(dir.path(),
-                           "post " + kJobs + "dialects.ngc --machine " + name + " -o dialects.nc");
+        Outcome r = RunKorvat(
+            dir.path(), "post " + kJobs + "dialects.ngc --machine " + name + " -o dialects.nc");
         ASSERT_EQ(0, r.exit) << r.err;
         EXPECT_TRUE(
             SameBytes(Crlf(Golden(std::string(name) + ".nc")), ReadFile(dir.File("dialects.nc"))));
-        EXPECT_EQ("dialects.nc\n", Listing(dir.path()));  // no work files left behind
+        EXPECT_EQ("dialects.nc\n", AllFiles(dir.path()));  // no work files left behind
     }
 }
 
 TEST(ExampleProfiles, ADottedOutputNameGivesThatFileAndNoWorkFiles) {
     // The DXF writer reads the dot in "plate.v2" as the start of an extension.
     TempDir dir;
-    Outcome r = Korvat(dir.path(), "post " + kJobs + "dialects.ngc --machine dxf -o plate.v2.dxf");
+    Outcome r =
+        RunKorvat(dir.path(), "post " + kJobs + "dialects.ngc --machine dxf -o plate.v2.dxf");
     ASSERT_EQ(0, r.exit) << r.err;
-    EXPECT_EQ("plate.v2.dxf\n", Listing(dir.path()));
+    EXPECT_EQ("plate.v2.dxf\n", AllFiles(dir.path()));
     EXPECT_EQ(0u, ReadFile(dir.File("plate.v2.dxf")).rfind("  0\r\nSECTION\r\n", 0));
 }
 
 TEST(BuiltInExample, PostsForThePlainIsoMachineAndSaysWhere) {
     TempDir dir;
-    Outcome r = Korvat(dir.path(), "post");
+    Outcome r = RunKorvat(dir.path(), "post");
     ASSERT_EQ(0, r.exit) << r.err;
     EXPECT_EQ("korvat-example.nc\n", r.out);
     EXPECT_EQ(
@@ -112,8 +67,8 @@ TEST(CallScript, EveryCallReachesTheWriterWithTheProfilesSettings) {
     // Block numbers from 10, two decimals and modal motion words come from the profile; the
     // call script gives rapid, feed, helical, degenerate and empty arcs, raw lines, stop, dwell.
     TempDir dir;
-    Outcome r = Korvat(dir.path(), "post " + kJobs + "numbered.calls --machine " + kJobs +
-                                       "numbered.ini -o out.din");
+    Outcome r = RunKorvat(dir.path(), "post " + kJobs + "numbered.calls --machine " + kJobs +
+                                          "numbered.ini -o out.din");
     ASSERT_EQ(0, r.exit) << r.err;
     EXPECT_TRUE(SameBytes(Crlf(Golden("numbered.din")), ReadFile(dir.File("out.din"))));
 }
@@ -128,7 +83,8 @@ TEST(Port, AMachineOnTheLineGetsTheSameProgramAsTheFile) {
               "[machine]\nclass = CDIN\nport = yes\n"
               "[MaschEinstellung]\nSchnittstelle = 2\nBaudrate = 9600\nDatenbits = 8\n"
               "Eintauchvorschub = -1\n[tool 2]\nkind = endmill\ndiameter = 2\n");
-    Outcome r = Korvat(dir.path(), "post " + kJobs + "dialects.ngc --machine line.ini -o out.nc");
+    Outcome r =
+        RunKorvat(dir.path(), "post " + kJobs + "dialects.ngc --machine line.ini -o out.nc");
     ASSERT_EQ(0, r.exit) << r.err;
     std::string expected = Crlf(Golden("iso.nc"));
     EXPECT_TRUE(SameBytes(expected, machine.WaitCollected(expected.size(), 5000)));
@@ -137,14 +93,13 @@ TEST(Port, AMachineOnTheLineGetsTheSameProgramAsTheFile) {
 
 TEST(Port, APortThatCannotBeOpenedStopsBeforeAnyOutput) {
     TempDir dir;
-    setenv("KORVAT_COM7", dir.File("no-such-line").c_str(), 1);
+    ScopedEnv port("KORVAT_COM7", dir.File("no-such-line").c_str());
     WriteFile(dir.File("line.ini"),
               "[machine]\nclass = CDIN\nport = yes\n[MaschEinstellung]\nSchnittstelle = 7\n");
     WriteFile(dir.File("job.ngc"), "G0 X1\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine line.ini -o out.nc",
+    ExpectRefused(dir.path(), "post job.ngc --machine line.ini -o out.nc",
                   "out.nc: the machine's port " + dir.File("no-such-line") +
                       " (\\\\.\\COM7) cannot be opened: No such file or directory (error 1001)");
-    unsetenv("KORVAT_COM7");
 }
 
 TEST(Port, AMistakeInTheLastLineStopsTheRunBeforeAnyBlockLeaves) {
@@ -155,7 +110,7 @@ TEST(Port, AMistakeInTheLastLineStopsTheRunBeforeAnyBlockLeaves) {
     WriteFile(dir.File("line.ini"),
               "[machine]\nclass = CDIN\nport = yes\n[MaschEinstellung]\nSchnittstelle = 2\n");
     WriteFile(dir.File("job.ngc"), "G0 X1 Y1 Z1\nF100\nG1 Z-1\nG1 X9\nG18\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine line.ini -o out.nc",
+    ExpectRefused(dir.path(), "post job.ngc --machine line.ini -o out.nc",
                   "job.ngc:5:1: unsupported word G18");
     EXPECT_EQ("", machine.WaitCollected(1, 300));
 }
@@ -168,7 +123,7 @@ TEST(PlotterWriters, ARetractAfterCuttingAtAnotherDepthGoesOut) {
         SCOPED_TRACE(machine);
         TempDir dir;
         std::string program = std::string("retract.") + (machine[0] == 'v' ? "vhf" : "tor");
-        Outcome r = Korvat(
+        Outcome r = RunKorvat(
             dir.path(), "post " + kJobs + "retract.calls --machine " + machine + " -o " + program);
         ASSERT_EQ(0, r.exit) << r.err;
         EXPECT_TRUE(SameBytes(Crlf(Golden(program)), ReadFile(dir.File(program))));
@@ -199,10 +154,11 @@ std::string Edited(const char* name, const std::string& line, const std::string&
 std::string PostWith(const TempDir& dir, const std::string& profile, const std::string& job,
                      const std::string& output) {
     WriteFile(dir.File("machine.ini"), profile);
-    Outcome r = Korvat(dir.path(), "post " + kJobs + job + " --machine machine.ini -o " + output);
+    Outcome r =
+        RunKorvat(dir.path(), "post " + kJobs + job + " --machine machine.ini -o " + output);
     EXPECT_EQ(0, r.exit) << r.err;
     if (output.size() > 4 && output.substr(output.size() - 4) == ".LG1") {
-        Outcome dump = Korvat(dir.path(), "dump " + output);
+        Outcome dump = RunKorvat(dir.path(), "dump " + output);
         EXPECT_EQ(0, dump.exit) << dump.err;
         return dump.out;
     }
@@ -292,7 +248,7 @@ TEST(WriterSettings, KeysOutsideTheirClassOrRangeNameFileLineAndKey) {
     };
     for (const Case& c : cases) {
         WriteFile(dir.File(c.file), c.profile);
-        ExpectFailure(dir.path(),
+        ExpectRefused(dir.path(),
                       std::string("post job.ngc --machine ") + c.file + " -o " + c.output,
                       c.message);
     }
@@ -382,7 +338,7 @@ TEST_P(RoundTrip, Rs274ReadsOurProgramAsItReadsTheJob) {
     std::string job = GetParam() == "example.ngc"
                           ? std::string(KORVAT_SOURCE_DIR) + "/examples/jobs/example.ngc"
                           : kJobs + GetParam();
-    Outcome r = Korvat(dir.path(), "post '" + job + "' --machine iso -o out.nc");
+    Outcome r = RunKorvat(dir.path(), "post '" + job + "' --machine iso -o out.nc");
     ASSERT_EQ(0, r.exit) << r.err;
 
     korvat::test::Rs274Options asWritten;
@@ -420,17 +376,17 @@ TEST(BadInput, JobErrorsNameFileLineAndColumnAndLeaveNoProgram) {
     WriteFile(dir.File("plane.ngc"), "G21 G90\nG0 X1 Y1\nG18 G2 X5 Z1 I2 K0 F100\nM30\n");
     WriteFile(dir.File("number.ngc"), "G21\nG1 X1.2.5 F100\n");
     WriteFile(dir.File("out.nc"), "an older program\n");
-    ExpectFailure(dir.path(), "post plane.ngc --machine iso -o out.nc",
+    ExpectRefused(dir.path(), "post plane.ngc --machine iso -o out.nc",
                   "plane.ngc:3:1: unsupported word G18");
-    ExpectFailure(dir.path(), "post number.ngc --machine iso -o out.nc",
+    ExpectRefused(dir.path(), "post number.ngc --machine iso -o out.nc",
                   "number.ngc:2:5: malformed number '1.2.5' after X");
-    ExpectFailure(dir.path(), "post missing.ngc --machine iso",
+    ExpectRefused(dir.path(), "post missing.ngc --machine iso",
                   "missing.ngc: cannot read job: No such file or directory");
     mkdir(dir.File("folder.nc").c_str(), 0755);
     WriteFile(dir.File("job.nc"), "G0 X1\n");
-    ExpectFailure(dir.path(), "post job.nc --machine iso -o folder.nc",
+    ExpectRefused(dir.path(), "post job.nc --machine iso -o folder.nc",
                   "folder.nc: is a folder; name the output file");
-    ExpectFailure(dir.path(), "post job.nc --machine iso",
+    ExpectRefused(dir.path(), "post job.nc --machine iso",
                   "job.nc: the program would overwrite the job; name it with -o");
     // The program of an earlier run is still there, untouched.
     EXPECT_EQ("an older program\n", ReadFile(dir.File("out.nc")));
@@ -443,11 +399,11 @@ TEST(BadInput, AJobWithNothingToDoOrWithoutLineEndsIsRefused) {
     WriteFile(dir.File("end.ngc"), "M30\n");
     WriteFile(dir.File("feed.calls"), "SetzeVorschub 100\n");
     for (const char* job : {"empty.ngc", "comments.ngc", "end.ngc", "feed.calls"})
-        ExpectFailure(
+        ExpectRefused(
             dir.path(), std::string("post ") + job + " --machine iso -o out.nc",
             std::string(job) + ": holds no move and no machine command; nothing to write");
     // A job read without end: refused at its first line, in constant memory.
-    ExpectFailure(dir.path(), "post /dev/zero --machine iso -o out.nc",
+    ExpectRefused(dir.path(), "post /dev/zero --machine iso -o out.nc",
                   "/dev/zero:1: line is longer than 65536 characters; a job is text in lines");
 }
 
@@ -458,11 +414,11 @@ TEST(BadInput, AJobFailingInItsLastLineLeavesNoProgramAndNoWorkFolder) {
     std::string job = "G21 G90 F600\nG0 X0 Y0 Z1\n";
     for (int i = 0; i < 25000; ++i) job += "G1 X10 Y" + std::to_string(i % 50) + " Z-1\nG1 X0\n";
     WriteFile(dir.File("big.ngc"), job + "G18\n");
-    ExpectFailure(dir.path(), "post big.ngc --machine iso -o big.nc",
+    ExpectRefused(dir.path(), "post big.ngc --machine iso -o big.nc",
                   "big.ngc:50003:1: unsupported word G18");
-    ExpectFailure(dir.path(), "post big.ngc --machine czorb -o big.LG1",
+    ExpectRefused(dir.path(), "post big.ngc --machine czorb -o big.LG1",
                   "big.ngc:50003:1: unsupported word G18");
-    ExpectFailure(dir.path(), "preview big.ngc -o big.svg",
+    ExpectRefused(dir.path(), "preview big.ngc -o big.svg",
                   "big.ngc:50003:1: unsupported word G18");
 }
 
@@ -472,13 +428,13 @@ TEST(BadInput, ProfileErrorsNameFileLineAndKey) {
     WriteFile(dir.File("typo.ini"), "[machine]\nclass = CDIN\n[MaschEinstellung]\nOptionen = 4x\n");
     WriteFile(dir.File("other.ini"), "[machine]\nclass = CFOO\n");
     mkdir(dir.File("folder.ini").c_str(), 0755);
-    ExpectFailure(dir.path(), "post job.ngc --machine typo.ini",
+    ExpectRefused(dir.path(), "post job.ngc --machine typo.ini",
                   "typo.ini:4: Optionen: '4x' is not a whole number");
-    ExpectFailure(dir.path(), "post job.ngc --machine nothere.ini",
+    ExpectRefused(dir.path(), "post job.ngc --machine nothere.ini",
                   "nothere.ini: cannot read profile: No such file or directory");
-    ExpectFailure(dir.path(), "post job.ngc --machine folder.ini",
+    ExpectRefused(dir.path(), "post job.ngc --machine folder.ini",
                   "folder.ini: is a folder, not a machine profile");
-    Outcome r = Korvat(dir.path(), "post job.ngc --machine other.ini");
+    Outcome r = RunKorvat(dir.path(), "post job.ngc --machine other.ini");
     EXPECT_EQ(1, r.exit);
     EXPECT_EQ(0u, r.err.rfind("korvat: other.ini: class 'CFOO' has no writer in korvat (known: "
                               "CDIN",
@@ -489,15 +445,15 @@ TEST(BadInput, ProfileErrorsNameFileLineAndKey) {
 TEST(BadInput, OutputFolderMissingOrReadOnly) {
     TempDir dir;
     WriteFile(dir.File("job.ngc"), "G0 X1\n");
-    ExpectFailure(dir.path(), "post job.ngc --machine iso -o nofolder/out.nc",
+    ExpectRefused(dir.path(), "post job.ngc --machine iso -o nofolder/out.nc",
                   "nofolder/out.nc: output folder nofolder does not exist");
     if (geteuid() != 0) {
         mkdir(dir.File("locked").c_str(), 0555);
-        ExpectFailure(dir.path(), "post job.ngc --machine iso -o locked/out.nc",
+        ExpectRefused(dir.path(), "post job.ngc --machine iso -o locked/out.nc",
                       "locked/out.nc: output folder locked is not writable");
     }
     // Even root cannot create files in /proc.
-    Outcome r = Korvat(dir.path(), "post job.ngc --machine iso -o /proc/korvat-test.nc");
+    Outcome r = RunKorvat(dir.path(), "post job.ngc --machine iso -o /proc/korvat-test.nc");
     EXPECT_EQ(1, r.exit);
     EXPECT_EQ(0u, r.err.rfind("korvat: /proc/korvat-test.nc: ", 0)) << r.err;
     EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
@@ -507,12 +463,12 @@ TEST(BadInput, OutputFolderMissingOrReadOnly) {
 TEST(BadInput, UsageErrorsExitWithTwo) {
     TempDir dir;
     WriteFile(dir.File("job.ngc"), "G0 X1\n");
-    EXPECT_EQ(2, Korvat(dir.path(), "").exit);
-    EXPECT_EQ(2, Korvat(dir.path(), "post --bogus").exit);
-    EXPECT_EQ(2, Korvat(dir.path(), "post job.ngc").exit);     // a job needs a machine
-    EXPECT_EQ(2, Korvat(dir.path(), "preview job.ngc").exit);  // and a preview a file
-    EXPECT_EQ("job.ngc\n", Listing(dir.path()));
-    Outcome help = Korvat(dir.path(), "post --help");
+    EXPECT_EQ(2, RunKorvat(dir.path(), "").exit);
+    EXPECT_EQ(2, RunKorvat(dir.path(), "post --bogus").exit);
+    EXPECT_EQ(2, RunKorvat(dir.path(), "post job.ngc").exit);     // a job needs a machine
+    EXPECT_EQ(2, RunKorvat(dir.path(), "preview job.ngc").exit);  // and a preview a file
+    EXPECT_EQ("job.ngc\n", AllFiles(dir.path()));
+    Outcome help = RunKorvat(dir.path(), "post --help");
     EXPECT_EQ(0, help.exit);
     EXPECT_NE(std::string::npos, help.out.find("Examples:"));
 }
@@ -543,7 +499,7 @@ std::string Structure(const TempDir& dir, const std::string& svg) {
 
 TEST(Preview, BuiltInExampleParsesWithOnePathPerMoveKindAndToolAndItsExtents) {
     TempDir dir;
-    Outcome r = Korvat(dir.path(), "preview -o example.svg");
+    Outcome r = RunKorvat(dir.path(), "preview -o example.svg");
     ASSERT_EQ(0, r.exit) << r.err;
     // The example engraves a 60 x 40 mm frame with tool 1 and mills a slot with tool 2.
     EXPECT_EQ(
@@ -579,7 +535,7 @@ TEST(Preview, AnElementFileIsDrawnLikeAJob) {
                   Element(kEleLinie3D, 0, 0, 1) + Element(kEleLinie, 20, 0, 0) +
                   Element(kEleBogen, 20, 10, 0) + Element(kEleBogen, -M_PI / 2, M_PI, 10) +
                   Element(kEleLinie, 0, 20, 0) + Element(kElePositionierung, 0, 0, -5));
-    Outcome r = Korvat(dir.path(), "preview contour.eaw -o contour.svg");
+    Outcome r = RunKorvat(dir.path(), "preview contour.eaw -o contour.svg");
     ASSERT_EQ(0, r.exit) << r.err;
     EXPECT_EQ("korvat: contour.svg drawn: extents X 0.000 to 30.000, Y 0.000 to 20.000 mm\n",
               r.err);
@@ -594,51 +550,52 @@ TEST(Preview, AnElementFileIsDrawnLikeAJob) {
 
     // Cut short, or ending inside an arc: one line naming the file, and no picture.
     WriteFile(dir.File("short.eaw"), Element(kElePositionierung, 0, 0, 0) + std::string(8, 0));
-    ExpectFailure(dir.path(), "preview short.eaw -o short.svg",
+    ExpectRefused(dir.path(), "preview short.eaw -o short.svg",
                   "short.eaw: ends with an incomplete record of 8 bytes at byte 32");
     WriteFile(dir.File("open.eaw"),
               Element(kElePositionierung, 0, 0, 0) + Element(kEleBogen, 20, 10, 0));
-    ExpectFailure(dir.path(), "preview open.eaw -o open.svg",
+    ExpectRefused(dir.path(), "preview open.eaw -o open.svg",
                   "open.eaw: record 1: the arc's second record is missing");
 }
 
 TEST(Dump, AFileIsKnownByWhatItHoldsAndAFolderOrDeviceIsRefused) {
     TempDir dir;
-    ASSERT_EQ(0, Korvat(dir.path(), "post " + kJobs + "slot.ngc --machine czorb -o out.LG1").exit);
-    Outcome byName = Korvat(dir.path(), "dump out.LG1");
+    ASSERT_EQ(0,
+              RunKorvat(dir.path(), "post " + kJobs + "slot.ngc --machine czorb -o out.LG1").exit);
+    Outcome byName = RunKorvat(dir.path(), "dump out.LG1");
     ASSERT_EQ(0, byName.exit) << byName.err;
     // The same records under another name are listed the same.
     WriteFile(dir.File("copy.bin"), ReadFile(dir.File("out.LG1")));
-    Outcome byContent = Korvat(dir.path(), "dump copy.bin");
+    Outcome byContent = RunKorvat(dir.path(), "dump copy.bin");
     EXPECT_EQ(0, byContent.exit) << byContent.err;
     EXPECT_EQ(byName.out, byContent.out);
 
     const std::string known =
         "dump lists binary files (.LG1 record file (CZORB), tool-path "
         "element file (.eaw))";
-    ExpectFailure(dir.path(), "dump .", ".: is a folder; name a file to list");
-    ExpectFailure(dir.path(), "dump /dev/null",
+    ExpectRefused(dir.path(), "dump .", ".: is a folder; name a file to list");
+    ExpectRefused(dir.path(), "dump /dev/null",
                   "/dev/null: is not a regular file; name a file to list");
-    ExpectFailure(dir.path(), "dump missing.bin",
+    ExpectRefused(dir.path(), "dump missing.bin",
                   "missing.bin: cannot be read: No such file or directory");
     WriteFile(dir.File("a.bin"), "  0\r\nSECTION\r\n  2\r\nHEADER\r\n");
-    ExpectFailure(dir.path(), "dump a.bin",
+    ExpectRefused(dir.path(), "dump a.bin",
                   "a.bin: is a DXF drawing, to be read as it is; " + known);
     WriteFile(dir.File("b.bin"), "IN;SC;PU;SP1;\r\nPA1000,0;\r\n");
-    ExpectFailure(dir.path(), "dump b.bin",
+    ExpectRefused(dir.path(), "dump b.bin",
                   "b.bin: is an HPGL plot, to be read as it is; " + known);
     WriteFile(dir.File("c.LGX"), "%\r\nT2 M6\r\nG0 X1 Y1\r\n");
-    ExpectFailure(dir.path(), "dump c.LGX",
+    ExpectRefused(dir.path(), "dump c.LGX",
                   "c.LGX: is an NC program (text), to be read as it is; " + known);
     WriteFile(dir.File("d.bin"), std::string("\x02\x00\x7f", 3));
-    ExpectFailure(dir.path(), "dump d.bin",
+    ExpectRefused(dir.path(), "dump d.bin",
                   "d.bin: is no file that dump knows (.LG1 record file (CZORB), tool-path element "
                   "file (.eaw))");
 }
 
 TEST(Machines, ListsEveryExampleProfileWithItsClass) {
     TempDir dir;
-    Outcome r = Korvat(dir.path(), "machines");
+    Outcome r = RunKorvat(dir.path(), "machines");
     ASSERT_EQ(0, r.exit) << r.err;
     for (const char* name :
          {"iso ", "din-13 ", "din-15 ", "din-19 ", "din-20 ", "din-8192 ", "din-16384 "}) {
@@ -650,3 +607,4 @@ TEST(Machines, ListsEveryExampleProfileWithItsClass) {
 }
 
 }  // namespace
+}  // namespace korvat::test

@@ -4,19 +4,15 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "tests/support/golden.h"
+#include "tests/support/process.h"
 
+namespace korvat::test {
 namespace {
-
-using korvat::test::ReadFile;
-using korvat::test::SameBytes;
-using korvat::test::TempDir;
 
 const std::string kReference = std::string(KORVAT_TEST_DIR) + "/reference/";
 
@@ -64,12 +60,11 @@ TEST_P(Reference, EveryProfileGivesTheReferenceProgram) {
     // the program are the same in every locale.
     for (const std::string& profile : profiles) {
         SCOPED_TRACE(job + " on " + profile);
-        std::string cmd = "cd '" + dir.path() +
-                          "' && LC_ALL=C KORVAT_MACHINES='" KORVAT_SOURCE_DIR
-                          "/examples/machines' '" KORVAT_PROGRAM "' post '" KORVAT_SOURCE_DIR +
-                          path + "' --machine " + profile + " -o " + job + "." + profile +
-                          ".out >/dev/null 2>err </dev/null";
-        ASSERT_EQ(0, std::system(cmd.c_str())) << ReadFile(dir.File("err"));
+        Outcome r = RunKorvat(dir.path(),
+                              "post '" KORVAT_SOURCE_DIR + path + "' --machine " + profile +
+                                  " -o " + job + "." + profile + ".out",
+                              "LC_ALL=C");
+        ASSERT_EQ(0, r.exit) << r.err;
         EXPECT_TRUE(SameBytes(ReadFile(kReference + job + "." + profile),
                               ReadFile(dir.File(job + "." + profile + ".out"))));
     }
@@ -79,3 +74,4 @@ INSTANTIATE_TEST_SUITE_P(Jobs, Reference, ::testing::ValuesIn(kJobs),
                          [](const auto& info) { return info.param.first; });
 
 }  // namespace
+}  // namespace korvat::test

@@ -14,17 +14,11 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/korvat/run_korvat.h"
+#include "tests/support/process.h"
 #include "tests/support/pty.h"
 
+namespace korvat::test {
 namespace {
-
-using korvat::test::AllFiles;
-using korvat::test::Outcome;
-using korvat::test::PtyPeer;
-using korvat::test::RunKorvat;
-using korvat::test::TempDir;
-using korvat::test::WriteFile;
 
 // A job far longer than the pseudo-terminal's buffer. The machine is a CTORVE engraver: its
 // writer leaves the line's standard time-out (3 s a block) as it is, so the test stays short.
@@ -172,3 +166,4 @@ TEST(OnTimeout, OnlyAbortAndWaitAreTaken) {
 }
 
 }  // namespace
+}  // namespace korvat::test

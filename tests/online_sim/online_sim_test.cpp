@@ -14,6 +14,7 @@
 #include "hpgla/online_fixture.h"
 #include "online/eurobox/ceurobox.h"
 #include "online/hpgla/chpgla.h"
+#include "support/process.h"
 #include "support/rs274.h"
 #include "support/sim.h"
 
@@ -149,13 +150,9 @@ TEST_F(OnlineSim, EuroboxControllerCutsAtTheSetDepth) {
 
 // Runs a korvat command line; returns its exit code, its stdout and stderr in *out.
 int Korvat(const std::string& args, std::string* out) {
-    std::string command = std::string("'") + KORVAT_PROGRAM + "' " + args + " 2>&1 </dev/null";
-    FILE* p = popen(command.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-    int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int code = -1;
+    *out += Shell("'" KORVAT_PROGRAM "' " + args + " 2>&1", &code);
+    return code;
 }
 
 // The moves of a trace, as the expectations of rs274's reading: a run of rapid moves counts as

@@ -16,12 +16,8 @@ packages=(libkorvat0 libkorvat-dev korvat)
 work=$(mktemp -d /tmp/korvat-deb.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 log=$work/log
-fail() {
-    echo "FAIL: $*"
-    [ -s "$log" ] && tail -n 40 "$log"
-    exit 1
-}
-step() { echo "== $*"; }
+# shellcheck source=tests/package/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 [ "$(id -u)" -eq 0 ] || fail "needs root to install the packages"
 for p in "${packages[@]}"; do
@@ -118,14 +114,6 @@ bash -c 'source /usr/share/bash-completion/bash_completion && _completion_loader
          complete -p korvat' 2>"$log" | grep -q -- '-F _korvat' ||
     fail "bash-completion does not load the korvat completion"
 
-# The consumer writes "<base>.NC"; its bytes must be the line and CR LF.
-check_output() {
-    local base=$1
-    shift
-    "$@" "$base" "G1 X1.5 Y-2" >"$log" 2>&1 || fail "$* did not run"
-    printf 'G1 X1.5 Y-2\r\n' >"$work/expected"
-    cmp "$work/expected" "$base.NC" >"$log" 2>&1 || fail "$base.NC differs from the line written"
-}
 step "a consumer against libkorvat-dev with find_package(korvat)"
 cmake -S "$src/examples/consumer" -B "$work/consumer" >"$log" 2>&1 || fail "configuring the consumer"
 cmake --build "$work/consumer" >"$log" 2>&1 || fail "building the consumer"

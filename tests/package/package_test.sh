@@ -18,12 +18,8 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 log=$work/log
 
-fail() {
-    echo "FAIL: $*"
-    [ -s "$log" ] && tail -n 40 "$log"
-    exit 1
-}
-step() { echo "== $*"; }
+# shellcheck source=tests/package/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 step "install the build into $prefix"
 cmake --install "$build" --prefix "$prefix" >"$log" 2>&1 || fail "installing"
@@ -54,16 +50,6 @@ echo "$installed" | xargs -P "${JOBS:-2}" -I{} sh -c \
     'echo "#include <korvat/$1>" | g++ -std=c++20 -fsyntax-only -I"$2" -x c++ - 2>&1 ||
          { echo "FAIL: <korvat/$1> does not compile alone"; exit 255; }' sh {} "$include" >"$log" ||
     fail "headers that do not compile alone: $(grep -c '^FAIL' "$log")"
-
-# The consumer writes "<base>.NC"; its bytes must be the line and CR LF.
-#   check_output <base> <command...>
-check_output() {
-    local base=$1
-    shift
-    "$@" "$base" "G1 X1.5 Y-2" >"$log" 2>&1 || fail "$* did not run"
-    printf 'G1 X1.5 Y-2\r\n' >"$work/expected"
-    cmp "$work/expected" "$base.NC" >"$log" 2>&1 || fail "$base.NC differs from the line written"
-}
 
 step "build the consumer with find_package(korvat)"
 cmake -S "$src/examples/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \

@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,35 +22,24 @@
 #include <gtest/gtest.h>
 
 #include "support/golden.h"
+#include "support/process.h"
 #include "support/sim.h"
-
-extern char** environ;
 
 namespace korvat::test {
 namespace {
 
 const std::string kMachines = KORVAT_SOURCE_DIR "/examples/machines/";
 
-// The display lines below are the library's German texts, which korvat shows for a German
-// locale; every korvat these tests start inherits it.
-const bool kGerman = setenv("LC_ALL", "de_DE.UTF-8", 1) == 0;
-
-struct Result {
-    int exit = -1;
-    std::string out, err;
-};
-
 // korvat send without a terminal (stdin /dev/null); at most 60 s.
-Result SendWithoutTerminal(const TempDir& dir, const std::string& args) {
-    std::string cmd = "cd '" + dir.path() + "' && timeout 60 '" KORVAT_PROGRAM "' send " + args +
-                      " >out 2>err </dev/null";
-    int status = std::system(cmd.c_str());
-    Result r;
-    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadFile(dir.File("out"));
-    r.err = ReadFile(dir.File("err"));
-    return r;
+Outcome SendWithoutTerminal(const TempDir& dir, const std::string& args) {
+    return RunKorvat(dir.path(), "send " + args, "timeout 60");
 }
+
+// The display lines of these tests are the library's German texts, which korvat shows in a
+// German locale.
+struct German : ScopedEnv {
+    German() : ScopedEnv("LC_ALL", "de_DE.UTF-8") {}
+};
 
 // The job of the log tests: a rapid in all three axes, a plunge, a cut, a stop, a retract.
 const char kJob[] = "G21 G90\nG0 X10 Y20 Z5\nG1 Z-1 F600\nG1 X30\nM0\nG0 Z5\nM30\n";
@@ -68,6 +56,7 @@ const char kLog[] =
     "G0\t\t\t\t\t\t\tZ5.000     \n";
 
 TEST(SendDisplay, AutomaticRunWithoutTerminalLogsEveryBlockAsTheSupervisorShowsIt) {
+    German german;
     struct Case {
         std::vector<std::string> sim;
         const char* machine;
@@ -78,7 +67,7 @@ TEST(SendDisplay, AutomaticRunWithoutTerminalLogsEveryBlockAsTheSupervisorShowsI
         TempDir dir;
         WriteFile(dir.File("job.ngc"), kJob);
         SimProcess sim(KORVAT_PROGRAM, c.sim);
-        Result r = SendWithoutTerminal(
+        Outcome r = SendWithoutTerminal(
             dir, "job.ngc --auto --machine " + kMachines + c.machine + " --port " + sim.Path());
         EXPECT_EQ(0, r.exit) << r.err;
         EXPECT_TRUE(SameBytes(kLog, r.out));
@@ -91,10 +80,11 @@ TEST(SendDisplay, AutomaticRunWithoutTerminalLogsEveryBlockAsTheSupervisorShowsI
 // the XY feed's suffix, changed since the plunge showed the Z feed), and no line of its own for
 // the Z it goes down.
 TEST(SendDisplay, AHelixIsOneBlockLine) {
+    German german;
     TempDir dir;
     WriteFile(dir.File("job.ngc"), "G21 G90\nG0 X10 Y0 Z5\nG1 Z-1 F600\nG3 X-10 Y0 I-10 J0 Z-3\n");
     SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0"});
-    Result r = SendWithoutTerminal(
+    Outcome r = SendWithoutTerminal(
         dir, "job.ngc --auto --machine " + kMachines + "b268.ini --port " + sim.Path());
     EXPECT_EQ(0, r.exit) << r.err;
     EXPECT_TRUE(
@@ -108,7 +98,7 @@ TEST(SendDisplay, AHelixIsOneBlockLine) {
 TEST(SendDisplay, WithoutTerminalSingleStepIsRefusedBeforeTheLineIsOpened) {
     TempDir dir;
     WriteFile(dir.File("job.ngc"), kJob);
-    Result r = SendWithoutTerminal(
+    Outcome r = SendWithoutTerminal(
         dir, "job.ngc --machine " + kMachines + "b268.ini --port /nonexistent/tty");
     EXPECT_EQ(1, r.exit);
     EXPECT_EQ("", r.out);
@@ -133,16 +123,7 @@ class Terminal {
         }
         std::vector<std::string> argv{KORVAT_PROGRAM, "send"};
         argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> cargv;
-        for (std::string& a : argv) cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        for (int fd : {0, 1, 2}) posix_spawn_file_actions_adddup2(&actions, slave, fd);
-        posix_spawn_file_actions_addclose(&actions, master_);
-        if (posix_spawn(&pid_, KORVAT_PROGRAM, &actions, nullptr, cargv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = Spawn(argv, {{0, slave}, {1, slave}, {2, slave}}, {master_});
         close(slave);
         reader_ = std::thread([this] { Read(); });
     }
@@ -220,6 +201,7 @@ const char kWaiting[] =
 const char kRunning[] = "Automatik l\xc3\xa4uft - S = Einzelschritt, Esc = Abbruch";
 
 TEST(SendDisplay, SingleStepOnATerminalReturnAThenSThenEscapeStopsTheController) {
+    German german;
     TempDir dir;
     // More short cuts than the line carries in the few seconds the session lasts.
     std::string job = "G21 G90\nG0 X0 Y0 Z5\nG1 Z-1 F600\n";
@@ -305,6 +287,7 @@ TEST(SendDisplay, InSingleStepAHelixIsOneStepShowingItsEndZ) {
 // terminal never wraps and the panel stays in place), tabs expanded first and a character never
 // cut in two.
 TEST(SendDisplay, OnANarrowTerminalThePanelLinesAreCutToItsWidth) {
+    German german;
     TempDir dir;
     WriteFile(dir.File("job.ngc"), kJob);
     SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0"});

@@ -3,7 +3,6 @@
 // each fault mode of the controller and the line, abort and resume.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -20,10 +19,9 @@
 #include <gtest/gtest.h>
 
 #include "support/golden.h"
+#include "support/process.h"
 #include "support/rs274.h"
 #include "support/sim.h"
-
-extern char** environ;
 
 namespace korvat::test {
 namespace {
@@ -31,23 +29,9 @@ namespace {
 const std::string kJobs = KORVAT_SOURCE_DIR "/tests/korvat/jobs/";
 const std::string kProfile = KORVAT_SOURCE_DIR "/examples/machines/b268.ini";
 
-struct Outcome {
-    int exit = -1;
-    std::string err;
-    double seconds = 0;
-};
-
 // Runs korvat send automatically with stdin from /dev/null (no terminal); at most 60 s.
 Outcome Send(const TempDir& dir, const std::string& port, const std::string& args) {
-    auto start = std::chrono::steady_clock::now();
-    std::string cmd = "cd '" + dir.path() + "' && timeout 60 '" KORVAT_PROGRAM "' send " + args +
-                      " --auto --port " + port + " >/dev/null 2>err </dev/null";
-    int status = std::system(cmd.c_str());
-    Outcome o;
-    o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.err = ReadFile(dir.File("err"));
-    o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return o;
+    return RunKorvat(dir.path(), "send " + args + " --auto --port " + port, "timeout 60");
 }
 
 // One move of the trace: kind, end point, and for arcs centre and turn.
@@ -185,12 +169,13 @@ TEST(SendFaults, EachFaultEndsInBoundedTimeWithItsErrorNumber) {
         std::vector<std::string> args{"b268", "--baud", "38400", "--speed", "20"};
         args.insert(args.end(), c.sim.begin(), c.sim.end());
         SimProcess sim(KORVAT_PROGRAM, args);
+        auto start = std::chrono::steady_clock::now();
         Outcome r = Send(dir, sim.Path(), "long.ngc --machine " + kProfile);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(40));
         EXPECT_EQ(1, r.exit) << r.err;
         EXPECT_TRUE(r.err.find(c.error) != std::string::npos ||
                     (!c.orError.empty() && r.err.find(c.orError) != std::string::npos))
             << r.err;
-        EXPECT_LT(r.seconds, 40.0);
         if (c.error.find("1022") != std::string::npos) {
             EXPECT_NE(std::string::npos, r.err.find("the line " + sim.Path() + " hung up"))
                 << r.err;
@@ -317,18 +302,12 @@ long SendPeakKb(int moves) {
     WriteFile(dir.File("long.ngc"), LongJob(moves));
     SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0", "--speed", "100000"});
     std::string job = dir.File("long.ngc"), port = sim.Path();
-    const char* argv[] = {KORVAT_PROGRAM, "send",       job.c_str(), "--machine", kProfile.c_str(),
-                          "--port",       port.c_str(), "--auto",    nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    int spawned = posix_spawn(&pid, KORVAT_PROGRAM, &actions, nullptr,
-                              const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
+    int null = open("/dev/null", O_RDWR);
+    pid_t pid =
+        Spawn({KORVAT_PROGRAM, "send", job, "--machine", kProfile, "--port", port, "--auto"},
+              {{0, null}, {1, null}, {2, null}});
+    close(null);
+    if (pid < 0) return -1;
     int status = 0;
     rusage usage{};
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -397,21 +376,19 @@ TEST(SendAbort, CtrlCStopsTheJobAndTheControllerAndNothingFollows) {
     std::string port = sim.Path();
     std::string job = dir.File("long.ngc");
     std::string err = dir.File("err");
-    pid_t pid;
-    const char* argv[] = {KORVAT_PROGRAM, "send",       job.c_str(), "--machine", kProfile.c_str(),
-                          "--port",       port.c_str(), "--auto",    nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_EQ(0, posix_spawn(&pid, KORVAT_PROGRAM, &actions, nullptr,
-                             const_cast<char* const*>(argv), environ));
-    posix_spawn_file_actions_destroy(&actions);
+    int null = open("/dev/null", O_RDONLY);
+    int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid =
+        Spawn({KORVAT_PROGRAM, "send", job, "--machine", kProfile, "--port", port, "--auto"},
+              {{0, null}, {2, errFd}});
+    close(null);
+    close(errFd);
+    ASSERT_GT(pid, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // in the middle of the job
     kill(pid, SIGINT);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_EQ(1, WEXITSTATUS(status));
+    int code = -1;
+    EXPECT_TRUE(WaitChild(pid, 60000, &code));
+    EXPECT_EQ(1, code);
     std::string message = ReadFile(err);
     EXPECT_NE(std::string::npos,
               message.find("korvat: aborted by the operator, the controller was told to stop; "

@@ -1,9 +1,10 @@
 #include "support/sim.h"
 
+#include "support/process.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +15,6 @@
 #include <thread>
 
 #include <gtest/gtest.h>
-
-extern char** environ;
 
 namespace korvat::test {
 
@@ -30,22 +29,11 @@ SimProcess::SimProcess(const std::string& program, const std::vector<std::string
     }
     std::vector<std::string> argv{program, "sim"};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> cargv;
-    for (std::string& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = Spawn(argv, {{1, out[1]}, {2, errFd}}, {out[0]});
     close(out[1]);
     close(errFd);
-    if (rc != 0) {
-        pid_ = -1;
+    if (pid_ < 0) {
         close(out[0]);
-        ADD_FAILURE() << "cannot start " << program;
         return;
     }
     // The first line is the path; read it byte by byte so nothing after it is taken.
@@ -68,16 +56,9 @@ SimProcess::~SimProcess() {
 
 bool SimProcess::WaitExit(int timeout_ms) {
     if (pid_ < 0) return true;
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    int status;
-    do {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (std::chrono::steady_clock::now() < until);
-    return false;
+    if (!WaitChild(pid_, timeout_ms)) return false;
+    pid_ = -1;
+    return true;
 }
 
 const std::string& SimProcess::Stop() {
