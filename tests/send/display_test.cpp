@@ -258,6 +258,7 @@ TEST(SendDisplay, SingleStepOnATerminalReturnAThenSThenEscapeStopsTheController)
 // In single step a helix is one step: its arc's line, with the end Z in the position, and the
 // next Return brings the block after it; the Z it goes down is no block line of its own.
 TEST(SendDisplay, InSingleStepAHelixIsOneStepShowingItsEndZ) {
+    German german;
     TempDir dir;
     WriteFile(dir.File("job.ngc"),
               "G21 G90\nG0 X10 Y0 Z5\nG1 Z-1 F600\nG3 X-10 Y0 I-10 J0 Z-3\nG0 Z5\nM30\n");
