@@ -13,23 +13,10 @@ using namespace korvat::test::plot;
 
 constexpr float kPi = 3.14159265f;
 
-class CtorveTest : public ::testing::Test {
+class CtorveTest : public WriterTest {
   protected:
-    void SetUp() override { ChannelReset(); }
-    void TearDown() override { ChannelReset(); }
-
-    void Open(CTORVE& w) {
-        InitStruct units = Units(100, 100, 100);
-        w.Init(&units, 0, 0);
-        int openedBefore = 0;
-        ASSERT_EQ(0,
-                  w.Open(0, &settings, (tmp.path() + "/job").c_str(), &openedBefore, 0, nullptr));
-        EXPECT_EQ(1, openedBefore);
-    }
-    std::string Output() { return ReadFile(tmp.File("job.tor")); }
-
-    TempDir tmp;
-    MaschEinstellung settings = Settings("tor");
+    CtorveTest() : WriterTest("tor") {}
+    void Open(CTORVE& w) { WriterTest::Open(w, Units(100, 100, 100)); }
 };
 
 TEST_F(CtorveTest, ProgramWithNegatedZ) {

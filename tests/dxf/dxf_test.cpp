@@ -82,10 +82,9 @@ std::string HeaderOf(const std::string& golden) {
 }
 const char kEnd[] = "  0\nENDSEC\n  0\nEOF\n";
 
-class DxfTest : public ::testing::Test {
+class DxfTest : public WriterTest {
   protected:
-    void SetUp() override { ChannelReset(); }
-    void TearDown() override { ChannelReset(); }
+    DxfTest() : WriterTest("dxf") {}
 
     // Opens w on tmp/<name>.dxf, the dialog keeping the proposed name.
     void Open(CDXF_TEXT& w, const char* name) {
@@ -95,8 +94,6 @@ class DxfTest : public ::testing::Test {
         ASSERT_EQ(0, w.Open(0, &settings, path, &openedBefore, 0, nullptr));
     }
 
-    TempDir tmp;
-    MaschEinstellung settings = Settings("dxf");
     char path[CDXF_TEXT::kPfadLaenge] = {};
 };
 

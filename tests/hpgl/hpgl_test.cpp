@@ -18,29 +18,20 @@ using namespace korvat::test::plot;
 constexpr float kPi = 3.14159265f;
 constexpr int kExtended = 4;
 
-class HpglTest : public ::testing::Test {
+class HpglTest : public WriterTest {
   protected:
+    HpglTest() : WriterTest("plt") {}
     void SetUp() override {
-        ChannelReset();
+        WriterTest::SetUp();
         ASSERT_GT(LadeTextDatei(KORVAT_TEST_DIR "/texts.txt"), 0);
     }
-    void TearDown() override { ChannelReset(); }
-
     // A writer with 40 units/mm in X and Y, 100 in Z and the top edge at 200 mm, opened on
     // tmp/job.plt in the given dialect.
     void Open(CHPGLB& w, int geraeteart) {
         InitStruct units = Units(40, 40, 100);
         units.Weitere[2] = 200;
-        w.Init(&units, 0, 0);
-        int openedBefore = 0;
-        ASSERT_EQ(0, w.Open(0, &settings, (tmp.path() + "/job").c_str(), &openedBefore, geraeteart,
-                            nullptr));
-        EXPECT_EQ(1, openedBefore);
+        WriterTest::Open(w, units, geraeteart);
     }
-    std::string Output() { return ReadFile(tmp.File("job.plt")); }
-
-    TempDir tmp;
-    MaschEinstellung settings = Settings("plt");
 };
 
 TEST_F(HpglTest, ExtendedDialectProgram) {

@@ -34,6 +34,30 @@ inline InitStruct Units(float x, float y, float z) {
     return u;
 }
 
+// A test of one writer writing tmp/job.<extension>, with a clean channel before and after.
+class WriterTest : public ::testing::Test {
+  protected:
+    explicit WriterTest(const char* extension) : settings(Settings(extension)), ext_(extension) {}
+    void SetUp() override { ChannelReset(); }
+    void TearDown() override { ChannelReset(); }
+    // Gives w the units and opens it on tmp/job in the dialect geraeteart.
+    template <class Writer>
+    void Open(Writer& w, InitStruct units, int geraeteart = 0) {
+        w.Init(&units, 0, 0);
+        int openedBefore = 0;
+        ASSERT_EQ(0, w.Open(0, &settings, (tmp.path() + "/job").c_str(), &openedBefore, geraeteart,
+                            nullptr));
+        EXPECT_EQ(1, openedBefore);
+    }
+    std::string Output() { return ReadFile(tmp.File("job." + ext_)); }
+
+    TempDir tmp;
+    MaschEinstellung settings;
+
+  private:
+    std::string ext_;
+};
+
 // Runs a shell command; returns what it printed on stdout and stderr, its exit code in *status.
 inline std::string RunCommand(const std::string& command, int* status) {
     return Shell(command + " 2>&1", status);

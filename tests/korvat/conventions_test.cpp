@@ -56,6 +56,12 @@ TEST(Conventions, MachinesListsNameClassAndDescriptionInAlignedColumns) {
         if (rows == 0) classColumn = c, descriptionColumn = d;
         EXPECT_EQ(classColumn, c) << line;
         EXPECT_EQ(descriptionColumn, d) << line;
+        // Each row is an example profile with its class.
+        std::string profile =
+            ReadFile(KORVAT_SOURCE_DIR "/examples/machines/" + line.substr(0, nameEnd) + ".ini");
+        EXPECT_NE(std::string::npos,
+                  profile.find("\nclass = " + line.substr(c, line.find(' ', c) - c) + "\n"))
+            << line;
     }
     EXPECT_GE(rows, 15);
 }

@@ -473,7 +473,7 @@ TEST(BadInput, UsageErrorsExitWithTwo) {
     EXPECT_NE(std::string::npos, help.out.find("Examples:"));
 }
 
-// ---- Preview and machine list ------------------------------------------------------------
+// ---- Preview ------------------------------------------------------------------------------------
 
 // The picture's elements as a reader no one here wrote sees them (Python's XML parser): its
 // extents, each path's kind, tool and dash, the frame and the scale bar's length.
@@ -591,19 +591,6 @@ TEST(Dump, AFileIsKnownByWhatItHoldsAndAFolderOrDeviceIsRefused) {
     ExpectRefused(dir.path(), "dump d.bin",
                   "d.bin: is no file that dump knows (.LG1 record file (CZORB), tool-path element "
                   "file (.eaw))");
-}
-
-TEST(Machines, ListsEveryExampleProfileWithItsClass) {
-    TempDir dir;
-    Outcome r = RunKorvat(dir.path(), "machines");
-    ASSERT_EQ(0, r.exit) << r.err;
-    for (const char* name :
-         {"iso ", "din-13 ", "din-15 ", "din-19 ", "din-20 ", "din-8192 ", "din-16384 "}) {
-        size_t at = r.out.find(std::string("\n") + name);
-        if (r.out.rfind(name, 0) == 0) at = 0;
-        ASSERT_NE(std::string::npos, at) << name << " missing in\n" << r.out;
-        EXPECT_NE(std::string::npos, r.out.find("CDIN", at)) << name;
-    }
 }
 
 }  // namespace

@@ -14,29 +14,17 @@ using namespace korvat::test::plot;
 
 constexpr float kPi = 3.14159265f;
 
-class VhfTest : public ::testing::Test {
+class VhfTest : public WriterTest {
   protected:
-    void SetUp() override {
-        ChannelReset();
+    VhfTest() : WriterTest("vhf") {
         settings.Achse[0].MaxGeschwindigkeit = 6.0f;  // 100 mm/s in X and Y
         settings.Achse[2].MaxGeschwindigkeit = 1.2f;  // 20 mm/s in Z
     }
-    void TearDown() override { ChannelReset(); }
-
     // 100 units/mm on every axis; positioning variant PA when vs is set.
     void Open(CVHF_580_980& w, int vs) {
-        InitStruct units = Units(100, 100, 100);
-        w.Init(&units, 0, 0);
         settings.VhfPositionierModus = static_cast<int8_t>(vs);
-        int openedBefore = 0;
-        ASSERT_EQ(0,
-                  w.Open(0, &settings, (tmp.path() + "/job").c_str(), &openedBefore, 0, nullptr));
-        EXPECT_EQ(1, openedBefore);
+        WriterTest::Open(w, Units(100, 100, 100));
     }
-    std::string Output() { return ReadFile(tmp.File("job.vhf")); }
-
-    TempDir tmp;
-    MaschEinstellung settings = Settings("vhf");
 };
 
 TEST_F(VhfTest, VariantGaProgram) {
