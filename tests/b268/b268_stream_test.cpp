@@ -52,42 +52,7 @@ TEST_F(B268Test, EveryCommandMemberSendsItsLine) {
     b.InitTeilk(1, 1, 'Y', 0.005f, 2, 5, 0, 0, 0);
     b.InitTeilk(0, 0, 'X', 1, 1, 10, 0, 0, 0);
     EXPECT_EQ(0, cx268io.Fehlernummer);
-    EXPECT_TRUE(
-        SameBytes("KD 1000.000 800.000 500.000 100.000 3 1000\r\n"
-                  "KD 25400.000 20320.000 12700.000 100.000 4 10000\r\n"
-                  "V 3.000 1.000 2.000 4.000 5.000\r\n"
-                  "V 3.000 1.000 0.500\r\n"
-                  "V 2.500\r\n"
-                  "V 2.500 1.000 0.250\r\n"
-                  "ZE 1.000 2.000 3.000\r\n\x0e"
-                  "D 4.000 5.000\r\n"
-                  "Z 1.000 2.000 -0.500\r\n"
-                  "MZ 5.000\r\n"
-                  "AM 10.000 20.000 90.000000 5.0000\r\n"
-                  "AM -1.000 -2.000 -180.000000 0.5000\r\n"
-                  "AB 0.00000 180.00000 2.000 -1.000\r\n"
-                  "ZS 45.000\r\n"
-                  "KM\r\n"
-                  "KM 1.500\r\n"
-                  "KM 1.000 2.000\r\n"
-                  "KM 1.000 2.000 -3.000\r\n"
-                  "FW 1.500\r\n"
-                  "STOP\r\n"
-                  "FKSE\r\n"
-                  "FKSA\r\n"
-                  "FK3E\r\n"
-                  "LW 1 0 2.500\r\n"
-                  "GT 1 0 -5.000\r\n"
-                  "GT 0 0 2.000\r\n"
-                  "WZA 0\r\n"
-                  "WZB 7\r\n"
-                  "KOB\r\n"
-                  "KYB 1.000 2.000 -4.000 5.000 6.000 7.000\r\n"
-                  "KYA0123456789\r\n"
-                  "KOF 100 101 112 113 0 0\r\n"
-                  "KTX 3.18310\r\n"
-                  "KT  3.18310\r\n",
-                  Written()));
+    EXPECT_TRUE(SameBytes(Crlf(Golden("every_call.txt")), Written()));
     EXPECT_EQ(' ', b.Drehachse);
     EXPECT_FLOAT_EQ(2.5f, b.VorschubXY);
     EXPECT_EQ(0, b.Absolut);

@@ -475,25 +475,13 @@ TEST(BadInput, UsageErrorsExitWithTwo) {
 
 // ---- Preview ------------------------------------------------------------------------------------
 
-// The picture's elements as a reader no one here wrote sees them (Python's XML parser): its
-// extents, each path's kind, tool and dash, the frame and the scale bar's length.
+// The picture's elements as a reader no one here wrote sees them (Python's XML parser, in
+// read_svg.py): its extents, each path's kind, tool and dash, the frame and the scale bar's length.
 std::string Structure(const TempDir& dir, const std::string& svg) {
-    WriteFile(dir.File("read.py"),
-              "import sys, xml.etree.ElementTree as ET\n"
-              "ns = '{http://www.w3.org/2000/svg}'\n"
-              "root = ET.parse(sys.argv[1]).getroot()\n"
-              "print('extents', root.get('data-extents'))\n"
-              "for p in root.iter(ns + 'path'):\n"
-              "    if p.get('class'):\n"
-              "        dash = 'dashed' if p.get('stroke-dasharray') else 'solid'\n"
-              "        print(p.get('class'), p.get('data-tool'), dash)\n"
-              "print('frame', len(root.findall(ns + 'rect[@class=\"extents\"]')))\n"
-              "print('scale', root.find(ns + 'g[@class=\"scale\"]').get('data-length'))\n");
-    std::string cmd = "cd '" + dir.path() + "' && python3 read.py '" + svg + "' > structure.txt";
-    EXPECT_EQ(0, std::system(cmd.c_str()));
-    std::string text = ReadFile(dir.File("structure.txt"));
-    std::remove(dir.File("read.py").c_str());
-    std::remove(dir.File("structure.txt").c_str());
+    int code = -1;
+    std::string text =
+        Shell("/usr/bin/python3 " KORVAT_TEST_DIR "/read_svg.py '" + dir.File(svg) + "'", &code);
+    EXPECT_EQ(0, code);
     return text;
 }
 
