@@ -306,19 +306,5 @@ TEST_F(Anzeige, HpglaDriverStepsWaitsAndEnds) {
     EXPECT_EQ(hpgla.Einzelschritt, 0);
 }
 
-TEST_F(Anzeige, InitInfoDefaults) {
-    CSATZ s;
-    BSTINFO info{};
-    s.InitInfo(&info);
-    EXPECT_EQ(info.Wert, 100);
-    EXPECT_EQ(info.Bereich1Von, 0);
-    EXPECT_EQ(info.Bereich1Bis, 999);
-    EXPECT_EQ(info.Bereich2Von, 0);
-    EXPECT_EQ(info.Bereich2Bis, 999);
-    const uint8_t klein[6] = {100, 99, 10, 0, 0, 60};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(info.Klein[i], klein[i]);
-    EXPECT_STREQ(info.Achsbuchstaben, "ABCUV");
-}
-
 }  // namespace
 }  // namespace korvat::test
