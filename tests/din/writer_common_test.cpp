@@ -266,6 +266,16 @@ TEST(WriterCommon, NumbersWrittenWithAFormatDecidedOnceAreWhatPrintfWrites) {
     EXPECT_STREQ(satz, "G1 X-0.000 ");
     b.Text("Y");  // nothing more after an overflow
     EXPECT_STREQ(satz, "G1 X-0.000 ");
+    // A terminated text that does not fit is left out whole, even when it starts to fit.
+    Satzbau c(satz, sizeof satz);
+    c.Text("G1 X1 ").Text("F1000 S24000");
+    EXPECT_FALSE(c.ok());
+    EXPECT_STREQ(satz, "G1 X1 ");
+    Satzbau d(satz, sizeof satz);
+    d.Text("G1 X1.000 Y2.00").Text("");
+    EXPECT_TRUE(d.ok());
+    EXPECT_EQ(d.size(), 15u);
+    EXPECT_STREQ(satz, "G1 X1.000 Y2.00");
 }
 
 TEST(WriterCommon, SignificantDigitsAreWhatPrintfsGWrites) {

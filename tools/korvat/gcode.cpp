@@ -202,7 +202,7 @@ void Interpreter::Tokenise(std::string_view t) {
                     Fail(column, std::string("unsupported word ") + letter + std::string(number));
             } else if (!kWoerter[letter - 'A']) {
                 Fail(column, std::string("unsupported word ") + letter + std::string(number));
-            } else if (Find(letter) != nullptr) {
+            } else if (letters_ & (uint32_t{1} << (letter - 'A'))) {
                 Fail(column, std::string("word ") + letter + " appears twice in one line");
             }
             // Filled in place: a word copied whole right after its value was stored would

@@ -127,7 +127,16 @@ class Satzbau {
         for (size_t i = 0; i < length; ++i) p_[i] = text[i];
         return Bis(p_ + length);
     }
-    Satzbau& Text(const char* text) { return Text(text, std::char_traits<char>::length(text)); }
+    // A terminated text, copied as it is measured.
+    Satzbau& Text(const char* text) {
+        if (!ok_) return *this;
+        char* p = p_;
+        for (; *text != 0; ++text, ++p) {
+            if (p == ende_) return Bis(nullptr);
+            *p = *text;
+        }
+        return Bis(p);
+    }
     Satzbau& Zeichen(char c) { return Text(&c, 1); }
     Satzbau& Zahl(double value, Zahlformat format);
     Satzbau& Ganzzahl(int64_t value, Zahlformat format);
