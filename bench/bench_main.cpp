@@ -4,12 +4,17 @@
 #include <map>
 #include <string>
 
+#include <unistd.h>
+
 #include <benchmark/benchmark.h>
 
 namespace {
 
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    // Colours only on a terminal, so that the ratio lines stay plain text in a pipe.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_None) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
             auto it = r.counters.find("items_per_second");
