@@ -71,10 +71,12 @@ TEST(Tools, AToolTheProfileDoesNotDescribeIsRefusedWhereItsSizeIsWritten) {
         std::string cls = machine[0] == 'h' ? "CHDH" : machine[0] == 'c' ? "CZORB" : "CKESTL1";
         EXPECT_EQ("korvat: " + profile +
                       ": the job uses tool 7, which has no [tool 7] here; class " + cls +
-                      " writes the tool's size into the program\n",
+                      " passes the tool's size on to the machine\n",
                   r.err);
         EXPECT_EQ("t7.ngc\n", AllFiles(dir.path()));
     }
+    // CDIN writes the number alone: no size comment with a diameter of 0.
+    EXPECT_EQ("T7 M6\r\nG0 X1.000 Y1.000 Z5.000\r\n", Post(dir, "t7.ngc", "iso", "t7.nc"));
 }
 
 // ---- The program end -----------------------------------------------------------------------

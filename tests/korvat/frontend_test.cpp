@@ -403,7 +403,7 @@ TEST(Profile, FieldsAndToolsAreSetByName) {
     EXPECT_EQ(1, m.settings.QParameter);  // not overwritten by the three letters before it
     EXPECT_EQ(200.0f, +m.init.Aufloesung[1]);
     EXPECT_EQ(7, m.init.Bytes[4]);
-    AWKZDAT t = ToolData(m, 7);
+    AWKZDAT t = DescribedTool(m, 7);
     EXPECT_EQ(0, t.Art);
     EXPECT_FLOAT_EQ(0.05f, +t.Spitzenradius);
     EXPECT_FLOAT_EQ(1.5707964f, +t.Winkel);

@@ -237,7 +237,7 @@ TEST(SendCheck, AJobLeavingTheTravelOrTheWorkpieceInItsLastLineIsRefusedBeforeAB
          "nothing was sent to the machine\n"},
         // Beyond what the driver sends as it is meant, whatever the travel.
         {"G0 X100000 Y10\n",
-         "korvat: job.ngc:7: X 100000 mm is beyond what B268 writes (at most 99999.999 mm "
+         "korvat: job.ngc:7: X 100000 mm is beyond what B268 sends (at most 99999.999 mm "
          "either way)\n"},
     };
     for (const Case& c : cases) {
@@ -279,9 +279,22 @@ TEST(SendCheck, BeyondTheStepsTheDriverSendsAJobIsRefusedBeforeTheLineIsOpened) 
     Outcome r = Send(dir, "/nonexistent/tty", "job.ngc --machine fine.ini");
     EXPECT_EQ(1, r.exit);
     EXPECT_EQ(
-        "korvat: job.ngc:4: X 1073.75 mm is beyond what CSMS68A writes (at most 1073.740 mm "
+        "korvat: job.ngc:4: X 1073.75 mm is beyond what CSMS68A sends (at most 1073.740 mm "
         "either way)\n",
         r.err);
+}
+
+// B268 sends the tool's diameter and length with the change: a tool the profile does not
+// describe would reach the machine as a tool of size 0.
+TEST(SendCheck, AToolTheProfileDoesNotDescribeIsRefusedBeforeTheLineIsOpened) {
+    TempDir dir;
+    WriteFile(dir.File("job.ngc"), "G21 G90\nG0 X0 Y0 Z5\nT7 M6\nG1 X10 Y1 F600\n");
+    Outcome r = Send(dir, "/nonexistent/tty", "job.ngc --machine " + kProfile);
+    EXPECT_EQ(1, r.exit);
+    EXPECT_EQ("korvat: " + kProfile +
+                  ": the job uses tool 7, which has no [tool 7] here; class B268 passes the "
+                  "tool's size on to the machine\n",
+              r.err);
 }
 
 // Standard input cannot be read twice (nor is it free: it is the operator's keyboard).

@@ -658,12 +658,9 @@ Machine LoadMachine(const std::string& path) {
     return LoadMachineText(text, path);
 }
 
-AWKZDAT ToolData(const Machine& machine, int tool) {
+const AWKZDAT* ToolData(const Machine& machine, int tool) {
     auto it = machine.tools.find(tool);
-    if (it != machine.tools.end()) return it->second;
-    AWKZDAT t{};
-    t.Art = 1;
-    return t;
+    return it != machine.tools.end() ? &it->second : nullptr;
 }
 
 AWKZDAT DescribedTool(const Machine& machine, int tool) {
@@ -672,7 +669,7 @@ AWKZDAT DescribedTool(const Machine& machine, int tool) {
         throw JobError(machine.file, 0, 0,
                        "the job uses tool " + std::to_string(tool) + ", which has no [tool " +
                            std::to_string(tool) + "] here; class " + machine.className +
-                           " writes the tool's size into the program");
+                           " passes the tool's size on to the machine");
     return it->second;
 }
 

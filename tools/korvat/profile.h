@@ -110,12 +110,12 @@ Machine LoadMachine(const std::string& path);
 // Reads a profile from text; `name` stands for the file in messages.
 Machine LoadMachineText(const std::string& text, const std::string& name);
 
-// The tool record for a tool number: the table's entry, or an end mill of diameter 0 when the
-// table has none.
-AWKZDAT ToolData(const Machine& machine, int tool);
+// The table's entry for a tool number, or null when the profile does not describe the tool.
+const AWKZDAT* ToolData(const Machine& machine, int tool);
 // The table's entry for a tool whose size the writer writes into the program (a tool
-// definition, a group header): a tool the profile does not describe is refused, naming the tool
-// and the profile (JobError), since a program with a tool of size 0 breaks the tool.
+// definition, a group header) or the driver sends with the change: a tool the profile does not
+// describe is refused, naming the tool and the profile (JobError), since a machine given a tool
+// of size 0 breaks the tool.
 AWKZDAT DescribedTool(const Machine& machine, int tool);
 
 // Writer feed units per mm/min for a unit name; false when the name is unknown.

@@ -98,8 +98,10 @@ namespace {
 // job passes here.)
 class Tally : public Relay {
   public:
-    Tally(Sink& to, const std::string& file, const std::string& className, double limit)
-        : Relay(to), file_(file), className_(className), limit_(limit) {}
+    // `writes`: what the class does with a coordinate, for the message ("writes", "sends").
+    Tally(Sink& to, const std::string& file, const std::string& className, const char* writes,
+          double limit)
+        : Relay(to), file_(file), className_(className), writes_(writes), limit_(limit) {}
     void Spindea(int on, float dwell) override { ++t.commands, Relay::Spindea(on, dwell); }
     void WkzW(int flags, int tool) override { ++t.toolChanges, Relay::WkzW(flags, tool); }
     void Move(double x, double y) override { At(x, y), ++t.moves, Relay::Move(x, y); }
@@ -133,12 +135,13 @@ class Tally : public Relay {
         if (std::fabs(v) <= limit_) return;  // NaN is the front end's to refuse
         char text[160];
         std::snprintf(text, sizeof text,
-                      "%s %.10g mm is beyond what %s writes (at most %.3f mm either way)", what, v,
-                      className_.c_str(), limit_);
+                      "%s %.10g mm is beyond what %s %s (at most %.3f mm either way)", what, v,
+                      className_.c_str(), writes_, limit_);
         throw JobError(file_, line_, 0, text);
     }
     const std::string& file_;
     const std::string& className_;
+    const char* writes_;
     double limit_;
     int line_ = 0;
 };
@@ -149,7 +152,7 @@ JobTally RunJob(JobInput& job, const Machine& machine, Sink& sink) {
     const WriterClass* writer = FindWriter(machine.className);
     const DriverClass* driver = writer ? nullptr : FindDriver(machine.className);
     const std::string file = job.file();
-    Tally tally(sink, file, machine.className,
+    Tally tally(sink, file, machine.className, writer ? "writes" : "sends",
                 writer   ? CoordinateLimit(*writer, machine)
                 : driver ? CoordinateLimit(*driver, machine)
                          : HUGE_VAL);

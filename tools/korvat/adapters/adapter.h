@@ -181,8 +181,8 @@ class ForwardingWriter : public WriterBase<C> {
     void Spinddreh(int32_t rpm) override { KORVAT_FORWARD(Spinddreh(rpm)); }
     void Spindea(int on, float dwell) override { KORVAT_FORWARD(Spindea(on, dwell)); }
     void WkzW(int flags, int tool) override {
-        AWKZDAT data = ToolData(*machine_, tool);
-        KORVAT_FORWARD(WkzW(flags, tool, &data));
+        // A tool the profile does not describe gets no size comment: its number alone.
+        KORVAT_FORWARD(WkzW(flags, tool, ToolData(*machine_, tool)));
     }
     void Move(double x, double y) override { KORVAT_FORWARD(Move(x, y)); }
     void Move3(double x, double y, double z) override { KORVAT_FORWARD(Move3(x, y, z)); }

@@ -66,7 +66,7 @@ class B268Driver : public Driver {
     }
     void WkzW(int, int tool) override {
         // The tool's diameter and length go with the change.
-        AWKZDAT t = ToolData(*machine_, tool);
+        AWKZDAT t = DescribedTool(*machine_, tool);
         b_.WkzW(0, tool, t.Durchmesser, t.Laenge);
     }
     void Move(double x, double y) override { Move3(x, y, z_); }
@@ -110,7 +110,7 @@ class B268Driver : public Driver {
 
 }  // namespace
 
-extern const DriverClass kB268 = {"B268", "m/min",
-                                  [] { return std::unique_ptr<Driver>(new B268Driver); }};
+extern const DriverClass kB268 = {
+    "B268", "m/min", [] { return std::unique_ptr<Driver>(new B268Driver); }, nullptr, true};
 
 }  // namespace korvat::tool

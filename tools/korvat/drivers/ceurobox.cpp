@@ -51,7 +51,7 @@ class EuroboxDriver : public Driver {
     void Spinddreh(int32_t) override {}
     void Spindea(int, float) override {}
     void WkzW(int, int tool) override {
-        AWKZDAT t = ToolData(*machine_, tool);
+        AWKZDAT t = DescribedTool(*machine_, tool);
         d_.WkzW(0, tool, 0, t.Durchmesser / 2);
     }
     void Move(double x, double y) override { Move3(x, y, z_); }
@@ -102,7 +102,7 @@ class EuroboxDriver : public Driver {
 
 }  // namespace
 
-extern const DriverClass kCeurobox = {"CEUROBOX", "mm/s",
-                                      [] { return std::unique_ptr<Driver>(new EuroboxDriver); }};
+extern const DriverClass kCeurobox = {
+    "CEUROBOX", "mm/s", [] { return std::unique_ptr<Driver>(new EuroboxDriver); }, nullptr, true};
 
 }  // namespace korvat::tool

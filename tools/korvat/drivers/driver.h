@@ -58,6 +58,9 @@ struct DriverClass {
     // this profile, where the class has a tighter one than a machine's sane range (a class that
     // sends step counts at the profile's resolution); null: that range.
     double (*limit)(const Machine& machine) = nullptr;
+    // The class sends the tool's size with a tool change, so every tool the job changes to must
+    // be described in the profile (checked before the machine moves).
+    bool sendsToolSize = false;
 };
 
 // The largest coordinate in mm (either sign) the class sends as it is meant: a machine's sane
