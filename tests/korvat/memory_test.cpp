@@ -171,18 +171,22 @@ TEST(PostMemory, FiveMillionLinesFromAPipeInTheMemoryOfAShortJob) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer's shadow memory is no measure of the program's";
 #endif
-    TempDir dir, logs;
     signal(SIGPIPE, SIG_IGN);
-    Child c = PostFromPipe(
-        dir.path(), logs.File("err"), {"--machine", "iso", "-o", "big.nc"}, [](int fd) {
-            bool open = true;
-            Job(5000000, [&](const std::string& piece) { open = open && WriteAll(fd, piece); });
-        });
-    std::string err = korvat::test::ReadFile(logs.File("err"));
-    EXPECT_EQ(0, c.exit) << err;
-    EXPECT_NE(std::string::npos, err.find("posted for")) << err;
-    EXPECT_LE(c.peakKb, kPeakKb) << "peak resident size in KiB";
-    EXPECT_EQ("big.nc\n", AllFiles(dir.path()));
+    // Into a file, and to standard output (which the program reaches through its work folder).
+    for (const char* output : {"big.nc", "-"}) {
+        SCOPED_TRACE(output);
+        TempDir dir, logs;
+        Child c = PostFromPipe(
+            dir.path(), logs.File("err"), {"--machine", "iso", "-o", output}, [](int fd) {
+                bool open = true;
+                Job(5000000, [&](const std::string& piece) { open = open && WriteAll(fd, piece); });
+            });
+        std::string err = korvat::test::ReadFile(logs.File("err"));
+        EXPECT_EQ(0, c.exit) << err;
+        EXPECT_NE(std::string::npos, err.find("posted for")) << err;
+        EXPECT_LE(c.peakKb, kPeakKb) << "peak resident size in KiB";
+        EXPECT_EQ(output[0] == '-' ? "" : "big.nc\n", AllFiles(dir.path()));
+    }
 }
 
 TEST(PostMemory, AJobFailingInItsLastLineLeavesNoProgramAndNoWorkFolder) {

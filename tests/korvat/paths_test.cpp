@@ -23,6 +23,10 @@ TEST(OutputPaths, ADeviceOrPipeIsNeverReplaced) {
                   "/dev/null" + notRegular);
     ExpectRefused(dir.path(), "post " + kDialects + " --machine iso -o pipe", "pipe" + notRegular);
     ExpectRefused(dir.path(), "preview " + kDialects + " -o /dev/null", "/dev/null" + notRegular);
+    // /dev/stdout leads through /proc to whatever standard output is, here a file of the test's.
+    ExpectRefused(dir.path(), "post " + kDialects + " --machine iso -o /dev/stdout",
+                  "/dev/stdout: is an open file of a process, not a program file; use - for "
+                  "standard output");
     struct stat st;
     ASSERT_EQ(0, stat("/dev/null", &st));
     EXPECT_TRUE(S_ISCHR(st.st_mode));
@@ -47,9 +51,10 @@ TEST(OutputPaths, AFileTheRunReadsIsNeverReplaced) {
 TEST(OutputPaths, ALinkIsWrittenThroughAndStays) {
     TempDir dir;
     ASSERT_EQ(0, symlink("real.nc", dir.File("link.nc").c_str()));
-    Outcome r = RunKorvat(dir.path(), "post " + kDialects + " --machine iso -o link.nc");
+    ASSERT_EQ(0, symlink("link.nc", dir.File("link-to-link.nc").c_str()));
+    Outcome r = RunKorvat(dir.path(), "post " + kDialects + " --machine iso -o link-to-link.nc");
     ASSERT_EQ(0, r.exit) << r.err;
-    EXPECT_EQ("link.nc\nreal.nc\n", AllFiles(dir.path()));
+    EXPECT_EQ("link-to-link.nc\nlink.nc\nreal.nc\n", AllFiles(dir.path()));
     struct stat st;
     ASSERT_EQ(0, lstat(dir.File("link.nc").c_str(), &st));
     EXPECT_TRUE(S_ISLNK(st.st_mode));

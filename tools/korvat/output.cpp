@@ -13,8 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 #include "tools/korvat/errors.h"
@@ -159,15 +157,22 @@ std::string OutputTarget(const std::string& path) {
     if (path == "-") return path;
     std::string target = path;
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        // The link's target is written; a dangling link's target is created.
+    // The link's target is written (through a chain of links, as the kernel follows them); a
+    // dangling link's target is created. /dev/stdout and its kind lead through /proc to a
+    // process's open file, which a rename would not reach: refused.
+    for (int links = 0; lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++links) {
+        if (target.rfind("/proc/", 0) == 0)
+            throw JobError(path, 0, 0,
+                           "is an open file of a process, not a program file; use - for "
+                           "standard output");
         char buffer[PATH_MAX];
-        ssize_t n = readlink(path.c_str(), buffer, sizeof buffer - 1);
-        if (n <= 0) throw JobError(path, 0, 0, "is a link that cannot be read");
+        ssize_t n = readlink(target.c_str(), buffer, sizeof buffer - 1);
+        if (n <= 0 || links == 40) throw JobError(path, 0, 0, "is a link that cannot be followed");
         buffer[n] = 0;
-        target = buffer;
-        if (target[0] != '/' && path.find('/') != std::string::npos)
-            target = Folder(path) + "/" + target;
+        std::string next = buffer;
+        if (next[0] != '/' && target.find('/') != std::string::npos)
+            next = Folder(target) + "/" + next;
+        target = next;
     }
     if (stat(target.c_str(), &st) != 0) return target;
     if (S_ISDIR(st.st_mode)) return target;  // CheckOutputFolder names it
@@ -201,11 +206,14 @@ std::string TemporaryBeside(const std::string& path) {
 
 void Publish(const std::string& temporary, const std::string& path) {
     if (path == "-") {
-        std::ifstream in(temporary, std::ios::binary);
-        std::fflush(stdout);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        bool written = in.good() || in.eof();
-        written = written && std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+        // Copied in pieces, so that memory stays flat whatever the program's size.
+        std::FILE* in = std::fopen(temporary.c_str(), "rb");
+        bool written = in != nullptr;
+        static char piece[1 << 16];
+        for (size_t n; written && (n = std::fread(piece, 1, sizeof piece, in)) > 0;)
+            written = std::fwrite(piece, 1, n, stdout) == n;
+        written = written && !std::ferror(in);
+        if (in != nullptr) std::fclose(in);
         written = std::fflush(stdout) == 0 && written;
         std::remove(temporary.c_str());
         if (!written) throw JobError("-", 0, 0, "standard output cannot be written");
