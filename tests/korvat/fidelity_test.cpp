@@ -82,17 +82,22 @@ TEST(Tools, AToolTheProfileDoesNotDescribeIsRefusedWhereItsSizeIsWritten) {
 // ---- The program end -----------------------------------------------------------------------
 
 const std::string kEndJob = "G0 X0 Y0 Z5\nG1 Z-1 F100\nG1 X10\n";
+// Its moves as the plain ISO writers write them.
+const std::string kIsoBlocks =
+    "G0 X0.000 Y0.000 Z5.000\r\n"
+    "G1 X0.000 Y0.000 Z-1.000 F100\r\n"
+    "G1 X10.000 Y0.000 Z-1.000\r\n";
+// The job with each ending, in dir: m30.ngc and m2.ngc.
+void WriteEndJobs(const TempDir& dir) {
+    WriteFile(dir.File("m30.ngc"), kEndJob + "M30\n");
+    WriteFile(dir.File("m2.ngc"), kEndJob + "M2\n");
+}
 
 TEST(ProgramEnd, ADialectWithoutAnEndOfItsOwnEndsWithTheJobsWordAsItsLastBlock) {
     TempDir dir;
-    WriteFile(dir.File("m30.ngc"), kEndJob + "M30\n");
-    WriteFile(dir.File("m2.ngc"), kEndJob + "M2\n");
-    const std::string iso =
-        "G0 X0.000 Y0.000 Z5.000\r\n"
-        "G1 X0.000 Y0.000 Z-1.000 F100\r\n"
-        "G1 X10.000 Y0.000 Z-1.000\r\n";
-    EXPECT_TRUE(SameBytes(iso + "M30\r\n", Post(dir, "m30.ngc", "iso", "m30.nc")));
-    EXPECT_TRUE(SameBytes(iso + "M2\r\n", Post(dir, "m2.ngc", "iso", "m2.nc")));
+    WriteEndJobs(dir);
+    EXPECT_TRUE(SameBytes(kIsoBlocks + "M30\r\n", Post(dir, "m30.ngc", "iso", "m30.nc")));
+    EXPECT_TRUE(SameBytes(kIsoBlocks + "M2\r\n", Post(dir, "m2.ngc", "iso", "m2.nc")));
     // Numbered like every other block (from 10, two decimals, modal motion words).
     EXPECT_TRUE(
         SameBytes("N10 G0 X0.00 Y0.00 Z5.00\r\n"
@@ -112,19 +117,14 @@ TEST(ProgramEnd, ADialectWithoutAnEndOfItsOwnEndsWithTheJobsWordAsItsLastBlock) 
 
 TEST(ProgramEnd, ADialectThatEndsTheProgramItselfEndsItOnce) {
     TempDir dir;
-    WriteFile(dir.File("m30.ngc"), kEndJob + "M30\n");
-    WriteFile(dir.File("m2.ngc"), kEndJob + "M2\n");
-    const std::string blocks =
-        "G0 X0.000 Y0.000 Z5.000\r\n"
-        "G1 X0.000 Y0.000 Z-1.000 F100\r\n"
-        "G1 X10.000 Y0.000 Z-1.000\r\n";
+    WriteEndJobs(dir);
     // Option 16384: the writer's own M30 at the close, whether the job said M30 or M2.
-    EXPECT_TRUE(SameBytes("%end G71\r\n" + blocks + "M30\r\n",
+    EXPECT_TRUE(SameBytes("%end G71\r\n" + kIsoBlocks + "M30\r\n",
                           Post(dir, "m30.ngc", "din-16384", "end.nc")));
-    EXPECT_TRUE(
-        SameBytes("%end G71\r\n" + blocks + "M30\r\n", Post(dir, "m2.ngc", "din-16384", "end.nc")));
+    EXPECT_TRUE(SameBytes("%end G71\r\n" + kIsoBlocks + "M30\r\n",
+                          Post(dir, "m2.ngc", "din-16384", "end.nc")));
     // Dialect 19: the byte EOT after the last line ends it.
-    EXPECT_TRUE(SameBytes(blocks + "\x04", Post(dir, "m30.ngc", "din-19", "eot.nc")));
+    EXPECT_TRUE(SameBytes(kIsoBlocks + "\x04", Post(dir, "m30.ngc", "din-19", "eot.nc")));
 }
 
 TEST(ProgramEnd, NothingFollowsTheEndNotEvenASpeedNoMoveTookUp) {
