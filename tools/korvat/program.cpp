@@ -94,16 +94,26 @@ namespace {
 // Passes every call on, counting the moves, tool changes and commands, after checking its
 // coordinates against the largest one the machine's writer writes as it is meant: beyond it a
 // dialect prints an exponent ("1e+20"), loses its decimals or overflows its fields, so such a
-// job is refused with its line before anything is written. (One sink for both: every call of a
-// job passes here.)
+// job is refused with its line before anything is written. A driver that sends the tool's size
+// with the change has every tool looked up in the profile here too, so that send refuses an
+// undescribed one before the machine moves. (One sink for both: every call of a job passes here.)
 class Tally : public Relay {
   public:
-    // `writes`: what the class does with a coordinate, for the message ("writes", "sends").
+    // `writes`: what the class does with a coordinate, for the message ("writes", "sends");
+    // `tools`: the profile, when every tool must be described in it, else null.
     Tally(Sink& to, const std::string& file, const std::string& className, const char* writes,
-          double limit)
-        : Relay(to), file_(file), className_(className), writes_(writes), limit_(limit) {}
+          double limit, const Machine* tools)
+        : Relay(to),
+          file_(file),
+          className_(className),
+          writes_(writes),
+          limit_(limit),
+          tools_(tools) {}
     void Spindea(int on, float dwell) override { ++t.commands, Relay::Spindea(on, dwell); }
-    void WkzW(int flags, int tool) override { ++t.toolChanges, Relay::WkzW(flags, tool); }
+    void WkzW(int flags, int tool) override {
+        if (tools_ != nullptr) DescribedTool(*tools_, tool);
+        ++t.toolChanges, Relay::WkzW(flags, tool);
+    }
     void Move(double x, double y) override { At(x, y), ++t.moves, Relay::Move(x, y); }
     void Move3(double x, double y, double z) override {
         At(x, y, z), ++t.moves, Relay::Move3(x, y, z);
@@ -143,6 +153,7 @@ class Tally : public Relay {
     const std::string& className_;
     const char* writes_;
     double limit_;
+    const Machine* tools_;
     int line_ = 0;
 };
 
@@ -155,7 +166,8 @@ JobTally RunJob(JobInput& job, const Machine& machine, Sink& sink) {
     Tally tally(sink, file, machine.className, writer ? "writes" : "sends",
                 writer   ? CoordinateLimit(*writer, machine)
                 : driver ? CoordinateLimit(*driver, machine)
-                         : HUGE_VAL);
+                         : HUGE_VAL,
+                driver && driver->sendsToolSize ? &machine : nullptr);
     if (IsElementFile(job.file(), job.Head(32))) {
         RunElementFile(job, tally);
     } else if (IsCallScript(job.file())) {

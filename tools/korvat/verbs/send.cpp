@@ -429,8 +429,6 @@ int Send(const SendOptions& o) {
         EachCall check([&](const Call& c) {
             reentry.Note(c, total);
             checks.SourceLine(c.line);
-            if (c.op == Op::WkzW && driverClass->sendsToolSize)
-                DescribedTool(machine, static_cast<int>(c.v[1]));
             Dispatch(c, checks);
             if (!checks.violations().empty())
                 throw JobError(checks.Describe(checks.violations().front()) +
