@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -77,6 +78,24 @@ TEST(StandardStreams, DashWritesTheProgramToStandardOutputAndReadsTheJobFromStan
     ASSERT_EQ(0, r.exit) << r.err;
     EXPECT_TRUE(SameBytes(Crlf(Golden("iso.nc")), r.out));
     EXPECT_EQ("out.nc\n", AllFiles(dir.path()));
+}
+
+TEST(StandardStreams, AReaderOfTheProgramThatGoesAwayLeavesNoWorkFolderBehind) {
+    TempDir dir;
+    int fds[2];
+    ASSERT_EQ(0, pipe(fds));
+    close(fds[0]);  // the reader is gone before the program comes
+    pid_t pid = Spawn({"/bin/sh", "-c",
+                       "cd '" + dir.path() +
+                           "' && KORVAT_MACHINES='" KORVAT_SOURCE_DIR
+                           "/examples/machines' exec '" KORVAT_PROGRAM "' post " +
+                           kDialects + " --machine iso -o -"},
+                      {{STDOUT_FILENO, fds[1]}});
+    close(fds[1]);
+    int code = 0;
+    ASSERT_TRUE(WaitChild(pid, 30000, &code));
+    EXPECT_EQ(128 + SIGPIPE, code);
+    EXPECT_EQ("", AllFiles(dir.path()));
 }
 
 // The writer keeps paths of at most 99 characters; the output's folder does not count against

@@ -73,8 +73,10 @@ void InstallSignalCleanup() {
     struct sigaction a {};
     a.sa_handler = OnSignal;
     sigemptyset(&a.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&a.sa_mask, s);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &a, nullptr);
+    // SIGPIPE: the reader of standard output (-o -) went away; the run ends as it would
+    // without the handler, only without its work folder.
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&a.sa_mask, s);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &a, nullptr);
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
