@@ -1,5 +1,6 @@
 // Where korvat writes: only regular files, never a file the run reads, through a symbolic link
 // to its target, to standard output for "-"; a job may come from standard input.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,22 +81,39 @@ TEST(StandardStreams, DashWritesTheProgramToStandardOutputAndReadsTheJobFromStan
     EXPECT_EQ("out.nc\n", AllFiles(dir.path()));
 }
 
+// Starts korvat post of the dialects job with -o - in folder `cwd`, its temporary files in
+// `tmp`, and its standard output on descriptor `out`; waits for it and returns its exit code.
+int PostToStandardOutput(const std::string& cwd, const std::string& tmp, int out) {
+    pid_t pid = Spawn({"/bin/sh", "-c",
+                       "cd '" + cwd + "' && TMPDIR='" + tmp + "' KORVAT_MACHINES='" +
+                           KORVAT_SOURCE_DIR "/examples/machines' exec '" KORVAT_PROGRAM "' post " +
+                           kDialects + " --machine iso -o -"},
+                      {{STDOUT_FILENO, out}});
+    close(out);
+    int code = -1;
+    EXPECT_TRUE(WaitChild(pid, 30000, &code));
+    return code;
+}
+
 TEST(StandardStreams, AReaderOfTheProgramThatGoesAwayLeavesNoWorkFolderBehind) {
     TempDir dir;
     int fds[2];
     ASSERT_EQ(0, pipe(fds));
     close(fds[0]);  // the reader is gone before the program comes
-    pid_t pid = Spawn({"/bin/sh", "-c",
-                       "cd '" + dir.path() +
-                           "' && KORVAT_MACHINES='" KORVAT_SOURCE_DIR
-                           "/examples/machines' exec '" KORVAT_PROGRAM "' post " +
-                           kDialects + " --machine iso -o -"},
-                      {{STDOUT_FILENO, fds[1]}});
-    close(fds[1]);
-    int code = 0;
-    ASSERT_TRUE(WaitChild(pid, 30000, &code));
-    EXPECT_EQ(128 + SIGPIPE, code);
+    EXPECT_EQ(128 + SIGPIPE, PostToStandardOutput(dir.path(), dir.path(), fds[1]));
     EXPECT_EQ("", AllFiles(dir.path()));
+}
+
+// The work folder of standard output lies in the temporary files' folder, not in the current
+// one, which may be one no one writes to (/sys here, even for root).
+TEST(StandardStreams, AProgramToStandardOutputNeedsNoWritableCurrentFolder) {
+    TempDir dir;
+    const std::string out = dir.File("out.nc");
+    int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(0, PostToStandardOutput("/sys", dir.path(), fd));
+    EXPECT_TRUE(SameBytes(Crlf(Golden("iso.nc")), ReadFile(out)));
+    EXPECT_EQ("out.nc\n", AllFiles(dir.path()));
 }
 
 // The writer keeps paths of at most 99 characters; the output's folder does not count against

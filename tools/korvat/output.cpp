@@ -200,6 +200,13 @@ void CheckOutputFolder(const std::string& path) {
 }
 
 std::string TemporaryBeside(const std::string& path) {
+    if (path == "-") {
+        // Standard output has no folder: the system's folder for temporary files, so that a
+        // run in a folder it may not write to can still write to a pipe.
+        const char* tmp = std::getenv("TMPDIR");
+        return std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/.-.korvat" +
+               std::to_string(getpid());
+    }
     size_t slash = path.rfind('/');
     std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -20,7 +20,8 @@ std::string OutputTarget(const std::string& path);
 // Throws JobError (naming the output) unless the folder of `path` exists and can be written,
 // and `path` itself is not a folder. "-" (standard output) passes.
 void CheckOutputFolder(const std::string& path);
-// The hidden temporary name beside `path` for this process ("dir/.name.korvat<pid>").
+// The hidden temporary name beside `path` for this process ("dir/.name.korvat<pid>"); for "-"
+// (standard output) in $TMPDIR, else /tmp.
 std::string TemporaryBeside(const std::string& path);
 // Renames the finished temporary file to `path` (for "-": copies it to standard output and
 // removes it); removes it and throws JobError on failure.
