@@ -16,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_folder.h"
 #include "channel/cx268io.h"
 #include "online/b268/b268.h"
 
@@ -52,8 +53,8 @@ void LineUse(benchmark::State& state) {
         return;
     }
     setenv("KORVAT_COM3", path.c_str(), 1);
-    char folder[] = "/tmp/korvat-bench-XXXXXX";
-    std::string base = std::string(mkdtemp(folder)) + "/sent";
+    BenchFolder folder;
+    std::string base = folder.path() + "/sent";
     double bytes = 0, seconds = 0;
     for (auto _ : state) {
         MaschEinstellung s{};
@@ -87,8 +88,8 @@ BENCHMARK(LineUse)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 // Time per command: Draw through the driver into the channel's file buffer.
 void DriverPerCommand(benchmark::State& state) {
-    char folder[] = "/tmp/korvat-bench-XXXXXX";
-    std::string base = std::string(mkdtemp(folder)) + "/draw";
+    BenchFolder folder;
+    std::string base = folder.path() + "/draw";
     MaschEinstellung s{};
     std::strcpy(s.Dateiendung, "bin");
     int opened = 0;

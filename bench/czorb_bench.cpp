@@ -8,20 +8,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_folder.h"
 #include "writers/czorb/czorb.h"
 
 namespace {
 
 constexpr int kSchnitte = 1000000;
 
-std::string Folder() {
-    static std::string folder = [] {
-        char templ[] = "/tmp/korvat-czorb-bench-XXXXXX";
-        const char* made = mkdtemp(templ);
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
-    return folder;
-}
+const std::string& Folder() { return SharedBenchFolder(); }
 
 // The path through CZORB; returns the calls made.
 int ViaWriter(const std::string& base) {

@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_folder.h"
 #include "channel/cx268io.h"
 #include "writers/din/cdin.h"
 
@@ -16,14 +17,7 @@ namespace {
 constexpr int kZyklen = 2000;  // six blocks each
 constexpr double kPi = 3.14159265358979323846;
 
-std::string Folder() {
-    static std::string folder = [] {
-        char templ[] = "/tmp/korvat-bench-XXXXXX";
-        const char* made = mkdtemp(templ);
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
-    return folder;
-}
+const std::string& Folder() { return SharedBenchFolder(); }
 
 double X(int i) { return (i % 100) * 0.37; }
 double Y(int i) { return (i / 100) * 0.53; }

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "common/fxtexte.h"
@@ -176,7 +177,10 @@ TEST(TexteUmgebung, KorvatTextsIsReadOnFirstUse) {
             setenv("KORVAT_TEXTS", pfad.c_str(), 1);
             char puffer[64];
             LadeRcString(3900, puffer, sizeof puffer);
-            std::exit(std::strcmp(puffer, "Hochfahren") == 0 ? 0 : 1);
+            const int code = std::strcmp(puffer, "Hochfahren") == 0 ? 0 : 1;
+            // The child's own folder: exit runs no destructor.
+            std::filesystem::remove_all(dir.path());
+            std::exit(code);
         },
         ::testing::ExitedWithCode(0), "");
 }
