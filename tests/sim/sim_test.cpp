@@ -17,6 +17,7 @@
 namespace {
 
 using korvat::test::SimProcess;
+using korvat::test::TempDir;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) {
@@ -92,10 +93,9 @@ void StartUp(Host& host) {
     host.Write("500.000\r\n111111111111111 0\r\n VJ 1.000 2.000 3.00\r\n\x0f");
 }
 
-std::string Temp(const char* name) { return std::string("/tmp/korvat-sim-test-") + name; }
-
 TEST(B268Simulator, AnswersQueriesFollowsCommandsAndTracesMoves) {
-    std::string trace = Temp("trace1.txt");
+    TempDir dir;
+    std::string trace = dir.File("trace1.txt");
     SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "0", "--speed", "1000", "--trace", trace});
     Host host(sim.Path());
     StartUp(host);
@@ -232,7 +232,8 @@ TEST(SimulatorLine, FaultFlagsActOnTheLine) {
 }
 
 TEST(SimulatorLine, BaudRatePacesBothDirections) {
-    std::string log = Temp("log.bin");
+    TempDir dir;
+    std::string log = dir.File("log.bin");
     SimProcess sim(KORVAT_PROGRAM, {"b268", "--baud", "2400", "--set", "cold=0", "--log", log});
     Host host(sim.Path());
     // 240 bytes at 240 bytes a second: about a second (generous bounds).
